@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds everything with warnings as errors and with ASan + UBSan, runs every test with
+# CTest, then gives each fuzz target a short run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+scripts/setup.sh
+
+jobs=$(nproc)
+cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+      -DQVR_WERROR=ON -DQVR_SANITIZE=ON -DQVR_BENCH=ON >/dev/null
+cmake --build build/test -j "$jobs"
+
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+(cd build/test && ctest --output-on-failure -j "$jobs")
+
+# Fuzzing: clang's libFuzzer, a short run per target.
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+      -DQVR_FUZZ=ON >/dev/null
+cmake --build build/fuzz -j "$jobs" --target fuzzers
+shopt -s nullglob
+for f in build/fuzz/bin/fuzz_*; do
+  echo "fuzzing $(basename "$f") for ${QVR_FUZZ_SECONDS:-20} s"
+  corpus="build/fuzz/corpus/$(basename "$f")"
+  mkdir -p "$corpus"
+  seeds="$root/tests/fuzz/seeds/$(basename "$f")"
+  [ -d "$seeds" ] || seeds=""
+  "$f" -max_total_time="${QVR_FUZZ_SECONDS:-20}" -print_final_stats=0 $( [ -n "$seeds" ] && echo "$corpus $seeds" || echo "$corpus" ) 2>&1 | tail -n 3
+done
+echo "all tests passed"
