@@ -1,0 +1,81 @@
+#pragma once
+
+#include "store/FileState.h"
+
+#include <QString>
+
+namespace qvr {
+
+class Asker;
+class HistoryFileDisplay;
+class SettingsStore;
+class StoreState;
+class Texts;
+
+// The history file lifecycle: a new untitled file, opening a file (with the upgrade of
+// older layouts), saving, saving under a new name, the save question and the caption.
+//
+// The user's file is never opened as the database: it is copied to a working copy (its
+// name with the last three characters replaced by "tmp") that is open as gDatabase, and
+// the working copy is written back only on save. Saving writes a temporary file beside
+// the target, flushes it and renames it over the target, so a failed or interrupted save
+// leaves the user's file as it was and the working copy still holds everything.
+//
+// Every operation that fails tells the user once through the asker (the caller need not
+// report again), returns false and gives the same text in `error` when asked for.
+class HistoryFile
+{
+public:
+    HistoryFile(FileState &file, StoreState &store, const SettingsStore &settings,
+                const Texts &texts, Asker &asker, HistoryFileDisplay *display = nullptr);
+
+    // Starts a new untitled file: the installation directory followed by "Untitled.his",
+    // working copy "Untitled.tmp" beside it (in the temporary folder when the installation
+    // directory is not writable). The previous working copy is closed and deleted.
+    bool NewHistoryFile(QString *error = nullptr);
+
+    // Opens `path`, or asks for a file when it is empty (then `path` receives the choice).
+    // Sets gFileCancelled (true when cancelled or failed). A file that cannot be opened as a
+    // history file leaves the previous file open and changes nothing on disk.
+    bool OpenHistoryFile(QString &path, QString *error = nullptr);
+
+    // Saves the working copy to gFileName; an untitled file goes through SaveHistoryFileAs.
+    // Sets gFileCancelled (true when cancelled or failed) and, on success, clears gNewData.
+    bool SaveHistoryFile(QString *error = nullptr);
+
+    // Asks for a name (".his" appended when it has no dot) and saves there; the file then
+    // is the open one. Sets gFileCancelled; on success clears gNewData.
+    bool SaveHistoryFileAs(QString *error = nullptr);
+
+    // The save question: when gNewData is true asks "Save changes?" (Yes/No); Yes saves.
+    // Returns false only when the user wanted to save and the save was cancelled or failed
+    // (gFileCancelled is then true), so the caller should not discard the data.
+    bool AskSaveChanges();
+
+    // Shut-down: closes the database and deletes the working copy (never the user's file).
+    void CloseHistoryFile();
+
+    // The caption rule: the caption up to the blanks before its first "[" (the whole
+    // caption when it has none), three blanks and the file name without directory in
+    // square brackets.
+    static QString FileCaption(const QString &caption, const QString &fileName);
+
+    // The working copy's name for a user's file: all but its last three characters
+    // followed by "tmp". Where that would be the user's file itself (a name ending in
+    // "tmp") or `avoid` (another file of the user's), ".working" is appended to the
+    // user's file name instead.
+    static QString WorkFileFor(const QString &fileName, const QString &avoid = QString());
+
+    // The name a save-as choice is saved under: ".his" appended when it has no dot.
+    static QString SaveAsTarget(const QString &chosen);
+
+private:
+    FileState &m_file;
+    StoreState &m_store;
+    const SettingsStore &m_settings;
+    const Texts &m_texts;
+    Asker &m_asker;
+    HistoryFileDisplay *m_display;
+};
+
+} // namespace qvr

@@ -1,0 +1,290 @@
+#include "store/HistoryFileCopy.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <thread>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace qvr {
+
+namespace {
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+QString sqliteText(sqlite3 *db, const char *what)
+{
+    return QStringLiteral("%1: %2").arg(QString::fromUtf8(what),
+                                        QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory"));
+}
+
+// Closes a connection opened here; a connection that refuses to close (an unfinalised
+// statement) would keep the file open, so close_v2 lets SQLite finish it later.
+void closeQuietly(sqlite3 *db)
+{
+    if (db)
+        sqlite3_close_v2(db);
+}
+
+bool exec(sqlite3 *db, const char *sql)
+{
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// Copies every page of `source` into the empty database `dest`. A writer on another
+// connection may hold the source for a moment; the copy is retried a few times then.
+bool runBackup(sqlite3 *dest, sqlite3 *source, QString *error)
+{
+    sqlite3_backup *backup = sqlite3_backup_init(dest, "main", source, "main");
+    if (!backup) {
+        setError(error, sqliteText(dest, "backup"));
+        return false;
+    }
+    int rc = SQLITE_OK;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        rc = sqlite3_backup_step(backup, -1);
+        if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const int finishRc = sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE || finishRc != SQLITE_OK) {
+        const int code = rc != SQLITE_DONE ? rc : finishRc;
+        setError(error, QStringLiteral("backup: %1 (%2)")
+                            .arg(QString::fromUtf8(sqlite3_errstr(code)),
+                                 QString::fromUtf8(sqlite3_errmsg(dest))));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QStringList HistoryFileCopy::Companions(const QString &path)
+{
+    return {path + QStringLiteral("-journal"), path + QStringLiteral("-wal"),
+            path + QStringLiteral("-shm")};
+}
+
+bool HistoryFileCopy::RemoveDatabase(const QString &path)
+{
+    if (path.isEmpty())
+        return true;
+    bool ok = true;
+    // The database first: a journal without its database is harmless, a database without
+    // its hot journal is not.
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
+        ok = QFile::remove(path) && ok;
+    for (const QString &companion : Companions(path)) {
+        if (QFileInfo::exists(companion))
+            ok = QFile::remove(companion) && ok;
+    }
+    return ok;
+}
+
+bool HistoryFileCopy::SameFile(const QString &a, const QString &b)
+{
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    const QFileInfo fa(a), fb(b);
+    if (fa.exists() && fb.exists())
+        return fa.canonicalFilePath() == fb.canonicalFilePath();
+#ifdef Q_OS_WIN
+    const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
+#else
+    const Qt::CaseSensitivity cs = Qt::CaseSensitive;
+#endif
+    return QDir::cleanPath(fa.absoluteFilePath()).compare(QDir::cleanPath(fb.absoluteFilePath()), cs) == 0;
+}
+
+QString HistoryFileCopy::SavingName(const QString &target)
+{
+    return target + QStringLiteral(".saving");
+}
+
+bool HistoryFileCopy::BackupTo(sqlite3 *source, const QString &target, QString *error)
+{
+    if (!source) {
+        setError(error, QStringLiteral("no database is open"));
+        return false;
+    }
+    if (QFileInfo::exists(target)) {
+        setError(error, QStringLiteral("%1 exists already").arg(target));
+        return false;
+    }
+    sqlite3 *dest = nullptr;
+    const QByteArray name = QFile::encodeName(target);
+    if (sqlite3_open_v2(name.constData(), &dest, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK) {
+        setError(error, sqliteText(dest, "create copy"));
+        closeQuietly(dest);
+        RemoveDatabase(target);
+        return false;
+    }
+    // The copy is one self-contained file: rollback journal, synced at every commit.
+    bool ok = exec(dest, "PRAGMA synchronous=FULL") && runBackup(dest, source, error);
+    if (ok && !exec(dest, "PRAGMA journal_mode=DELETE")) {
+        setError(error, sqliteText(dest, "journal mode"));
+        ok = false;
+    }
+    if (sqlite3_close(dest) != SQLITE_OK) {
+        closeQuietly(dest);
+        ok = false;
+    }
+    if (ok)
+        ok = flushToDisk(target, error);
+    if (!ok)
+        RemoveDatabase(target);
+    return ok;
+}
+
+bool HistoryFileCopy::CopyFile(const QString &source, const QString &target, QString *error)
+{
+    const QFileInfo info(source);
+    if (!info.isFile() || !info.isReadable()) {
+        setError(error, QStringLiteral("%1 cannot be read").arg(source));
+        return false;
+    }
+    sqlite3 *src = nullptr;
+    const QByteArray name = QFile::encodeName(source);
+    if (sqlite3_open_v2(name.constData(), &src, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        setError(error, sqliteText(src, "open"));
+        closeQuietly(src);
+        return false;
+    }
+    const bool ok = BackupTo(src, target, error);
+    closeQuietly(src);
+    return ok;
+}
+
+bool HistoryFileCopy::settleTarget(const QString &target, QString *error)
+{
+    const QString journal = target + QStringLiteral("-journal");
+    const QString wal = target + QStringLiteral("-wal");
+    if (!QFileInfo::exists(journal) && !QFileInfo::exists(wal))
+        return true;
+    // A journal or log beside the target belongs to its old content. Renaming the new file
+    // in while it lies there would let SQLite apply it to the new content, so let SQLite
+    // finish with it first (roll back or check point); if another program still has the
+    // file open the log stays and the save must not go on.
+    sqlite3 *db = nullptr;
+    const QByteArray name = QFile::encodeName(target);
+    bool ok = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
+              && exec(db, "SELECT count(*) FROM sqlite_master");
+    closeQuietly(db);
+    if (ok && QFileInfo::exists(wal))
+        ok = false;
+    if (ok && QFileInfo::exists(journal))
+        ok = QFile::remove(journal);
+    if (!ok)
+        setError(error, QStringLiteral("%1 is in use by another program").arg(target));
+    return ok;
+}
+
+bool HistoryFileCopy::SaveAtomically(sqlite3 *source, const QString &target, QString *error)
+{
+    const QString saving = SavingName(target);
+    // A temporary file left by an interrupted save is ours to remove.
+    RemoveDatabase(saving);
+    if (!BackupTo(source, saving, error))
+        return false;
+    if (!settleTarget(target, error) || !replaceFile(saving, target, error)) {
+        RemoveDatabase(saving);
+        return false;
+    }
+    flushDirectory(QFileInfo(target).absolutePath());
+    return true;
+}
+
+#ifdef Q_OS_WIN
+
+bool HistoryFileCopy::flushToDisk(const QString &path, QString *error)
+{
+    HANDLE h = CreateFileW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(path).utf16()),
+                           GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        setError(error, QStringLiteral("%1 cannot be flushed").arg(path));
+        return false;
+    }
+    const bool ok = FlushFileBuffers(h);
+    CloseHandle(h);
+    if (!ok)
+        setError(error, QStringLiteral("%1 cannot be flushed").arg(path));
+    return ok;
+}
+
+bool HistoryFileCopy::flushDirectory(const QString &)
+{
+    return true; // MOVEFILE_WRITE_THROUGH has flushed the rename.
+}
+
+bool HistoryFileCopy::replaceFile(const QString &from, const QString &to, QString *error)
+{
+    const auto f = reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(from).utf16());
+    const auto t = reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(to).utf16());
+    if (MoveFileExW(f, t, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    setError(error, QStringLiteral("%1 cannot be replaced (error %2)").arg(to).arg(GetLastError()));
+    return false;
+}
+
+#else
+
+bool HistoryFileCopy::flushToDisk(const QString &path, QString *error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        setError(error, QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        return false;
+    }
+    const bool ok = ::fsync(fd) == 0;
+    const int savedErrno = errno;
+    ::close(fd);
+    if (!ok)
+        setError(error, QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(savedErrno))));
+    return ok;
+}
+
+bool HistoryFileCopy::flushDirectory(const QString &dir)
+{
+    const QByteArray name = QFile::encodeName(dir);
+    const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+bool HistoryFileCopy::replaceFile(const QString &from, const QString &to, QString *error)
+{
+    const QByteArray f = QFile::encodeName(from);
+    const QByteArray t = QFile::encodeName(to);
+    if (std::rename(f.constData(), t.constData()) == 0)
+        return true;
+    setError(error, QStringLiteral("%1: %2").arg(to, QString::fromLocal8Bit(std::strerror(errno))));
+    return false;
+}
+
+#endif
+
+} // namespace qvr

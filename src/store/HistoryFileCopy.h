@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+struct sqlite3;
+
+namespace qvr {
+
+// Copies of history databases that are safe while a database is open and that keep a
+// database together with its companions (-journal, -wal, -shm): a database is only copied
+// through SQLite's backup API, so pages still in a write-ahead log travel with it, and the
+// copy is a single self-contained file in rollback-journal mode.
+class HistoryFileCopy
+{
+public:
+    // Writes the content of `source` (its main database) into a new file `target`, which
+    // must not exist, and flushes it to disk. On failure nothing is left at `target`.
+    static bool BackupTo(sqlite3 *source, const QString &target, QString *error);
+
+    // Copies the database file `source` (opened read-only, never changed) to the new file
+    // `target` the same way.
+    static bool CopyFile(const QString &source, const QString &target, QString *error);
+
+    // Replaces `target` with the content of `source` so that `target` is at every moment
+    // either its old content or the complete new one: a temporary file beside it is
+    // written and flushed, then renamed over it. On failure `target` is unchanged.
+    static bool SaveAtomically(sqlite3 *source, const QString &target, QString *error);
+
+    // The companions SQLite keeps beside a database file.
+    static QStringList Companions(const QString &path);
+    // Deletes a database file together with its companions. True when none is left.
+    static bool RemoveDatabase(const QString &path);
+    // Whether two paths name the same file (the platform's case rule; an existing file is
+    // compared by its canonical path).
+    static bool SameFile(const QString &a, const QString &b);
+
+    // The temporary name a save to `target` writes first.
+    static QString SavingName(const QString &target);
+
+private:
+    static bool flushToDisk(const QString &path, QString *error);
+    static bool flushDirectory(const QString &dir);
+    static bool replaceFile(const QString &from, const QString &to, QString *error);
+    static bool settleTarget(const QString &target, QString *error);
+};
+
+} // namespace qvr
