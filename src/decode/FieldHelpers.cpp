@@ -145,6 +145,46 @@ qint16 TextToInt(const QString &text, bool &ok)
     return static_cast<qint16>(value);
 }
 
+double TextToDouble(const QString &text, bool &ok)
+{
+    ok = true;
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return 0.0;
+    qsizetype i = 0;
+    bool negative = false;
+    if (t.at(0) == QLatin1Char('+') || t.at(0) == QLatin1Char('-')) {
+        negative = t.at(0) == QLatin1Char('-');
+        ++i;
+    }
+    qint64 mantissa = 0;
+    int digits = 0;
+    int decimals = -1; // -1 until the decimal point is seen
+    for (; i < t.size(); ++i) {
+        const char16_t c = t.at(i).unicode();
+        if (c >= u'0' && c <= u'9') {
+            if (++digits > 15) { // far more than a panel field holds
+                ok = false;
+                return 0.0;
+            }
+            mantissa = mantissa * 10 + (c - u'0');
+            if (decimals >= 0)
+                ++decimals;
+        } else if ((c == u'.' || c == u',') && decimals < 0) {
+            decimals = 0;
+        } else {
+            ok = false;
+            return 0.0;
+        }
+    }
+    if (digits == 0) {
+        ok = false;
+        return 0.0;
+    }
+    const double value = static_cast<double>(mantissa) / std::pow(10.0, qMax(decimals, 0));
+    return negative ? -value : value;
+}
+
 QString Chars(const QString &text, int from, int to)
 {
     if (from < 1 || to < from || from > text.size())

@@ -21,6 +21,12 @@ QString PadTo2(qint64 value);
 // caller can refuse the answer instead of storing a wrong number.
 qint16 TextToInt(const QString &text, bool &ok);
 
+// A panel measurement as a number: blanks around it, an optional sign, digits with at most
+// one decimal point ('.' or ','); an empty or all-blank field is 0. Anything else (letters,
+// exponents) sets ok to false. The fields are at most five characters wide, so the value
+// is always finite and small.
+double TextToDouble(const QString &text, bool &ok);
+
 // Date-time values are OLE dates: days since 30 December 1899, the time of day as the
 // fraction (the file's format). 0 is the "zero date".
 double OleDateFromYmd(int year, int month, int day);
