@@ -1,0 +1,50 @@
+#include "SingleInstance.h"
+
+#include "core/SettingsStore.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QStandardPaths>
+
+namespace qvr {
+
+SingleInstance::SingleInstance(QString lockPath) : m_path(std::move(lockPath)) {}
+
+SingleInstance::~SingleInstance() = default;
+
+bool SingleInstance::acquire()
+{
+    if (isHeld())
+        return true;
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    m_lock = std::make_unique<QLockFile>(m_path);
+    // Age alone never makes a lock stale: a program may run for days. Only a lock whose
+    // process is gone is taken over (QLockFile checks the process id and name).
+    m_lock->setStaleLockTime(0);
+    if (m_lock->tryLock(0))
+        return true;
+    if (m_lock->error() == QLockFile::LockFailedError && m_lock->removeStaleLockFile()
+        && m_lock->tryLock(0))
+        return true;
+    m_lock.reset();
+    return false;
+}
+
+bool SingleInstance::isHeld() const
+{
+    return m_lock && m_lock->isLocked();
+}
+
+QString SingleInstance::defaultLockPath(const QStringList &arguments)
+{
+    const QString settings = SettingsStore::explicitSettingsFile(arguments);
+    if (!settings.isEmpty())
+        return QFileInfo(settings).absoluteFilePath() + QStringLiteral(".lock");
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty())
+        dir = QDir::tempPath();
+    return dir + QStringLiteral("/qvr-history.lock");
+}
+
+} // namespace qvr
