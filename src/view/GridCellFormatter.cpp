@@ -6,7 +6,6 @@
 #include <QDateTime>
 
 #include <array>
-#include <cmath>
 
 namespace qvr {
 
@@ -28,23 +27,6 @@ QString trimmedLeft(const QString &s)
     while (i < s.size() && s.at(i) == QLatin1Char(' '))
         ++i;
     return i == 0 ? s : s.mid(i);
-}
-
-QDateTime fromOleDate(double oleDate)
-{
-    if (!std::isfinite(oleDate) || std::fabs(oleDate) > 3.0e6)
-        return {};
-    // The whole part counts days from 30 December 1899 (negative before it); the
-    // fraction is the time of day, positive on both sides of the epoch.
-    const double days = std::trunc(oleDate);
-    qint64 seconds = std::llround(std::fabs(oleDate - days) * 86400.0);
-    qint64 dayCount = static_cast<qint64>(days);
-    if (seconds >= 86400) {
-        seconds -= 86400;
-        dayCount += oleDate < 0 ? -1 : 1;
-    }
-    const QDate date = QDate(1899, 12, 30).addDays(dayCount);
-    return QDateTime(date, QTime(0, 0).addSecs(static_cast<int>(seconds)));
 }
 
 } // namespace
@@ -79,18 +61,16 @@ QString GridCellFormatter::cellText(const GridRecord &r, qsizetype position, int
         return (r.nulls & GridRecord::NullTableauAdresse) ? QString()
                                                           : QString::number(r.tableauAdresse);
     case 2:
-        return (r.nulls & GridRecord::NullStart) ? QString() : dateCell(r.startDatum);
+        return dateCell(r.startDatum);
     case 3:
         return (r.nulls & GridRecord::NullStartSort) ? QString() : sortKeyText(r.startDatumSort);
     case 4:
-        return (r.quittiertJN != 1 || (r.nulls & GridRecord::NullQuittiert))
-                   ? QString() : dateCell(r.quittiertDatum);
+        return r.quittiertJN != 1 ? QString() : dateCell(r.quittiertDatum);
     case 5:
         return (r.quittiertJN != 1 || (r.nulls & GridRecord::NullQuittiertSort))
                    ? QString() : sortKeyText(r.quittiertDatumSort);
     case 6:
-        return (r.stopJN != 1 || (r.nulls & GridRecord::NullStop)) ? QString()
-                                                                    : dateCell(r.stopDatum);
+        return r.stopJN != 1 ? QString() : dateCell(r.stopDatum);
     case 7:
         return (r.stopJN != 1 || (r.nulls & GridRecord::NullStopSort))
                    ? QString() : sortKeyText(r.stopDatumSort);
@@ -185,9 +165,8 @@ QString GridCellFormatter::shortDateFormat(const QLocale &locale)
     return format;
 }
 
-QString GridCellFormatter::formatDateTime(double oleDate, const QLocale &locale)
+QString GridCellFormatter::formatDateTime(const QDateTime &dt, const QLocale &locale)
 {
-    const QDateTime dt = fromOleDate(oleDate);
     if (!dt.isValid())
         return {};
     return locale.toString(dt, shortDateFormat(locale) + QLatin1Char(' ')
@@ -200,9 +179,8 @@ QString GridCellFormatter::sortKeyText(double value)
     return QString::number(value, 'g', 15);
 }
 
-QString GridCellFormatter::dateCell(double oleDate) const
+QString GridCellFormatter::dateCell(const QDateTime &dt) const
 {
-    const QDateTime dt = fromOleDate(oleDate);
     if (!dt.isValid())
         return {};
     return m_locale.toString(dt, m_dateTimeFormat);

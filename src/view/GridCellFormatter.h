@@ -42,9 +42,9 @@ public:
     static int alignmentCode(int column);
     static Qt::Alignment alignmentFromCode(int code);
 
-    // An OLE date as "<short date> <short time>" of the locale. The year is always
-    // written with four digits: an archive spans decades.
-    static QString formatDateTime(double oleDate, const QLocale &locale);
+    // "<short date> <short time>" of the locale. The year is always written with four
+    // digits: an archive spans decades.
+    static QString formatDateTime(const QDateTime &dateTime, const QLocale &locale);
     static QString shortDateFormat(const QLocale &locale);
     // A _Sort value as the hidden columns show it.
     static QString sortKeyText(double value);
@@ -52,7 +52,7 @@ public:
     const QString &deviceClass() const { return m_deviceClass; }
 
 private:
-    QString dateCell(double oleDate) const;
+    QString dateCell(const QDateTime &dateTime) const;
     QString addressCell(const GridRecord &record) const;
     QString channelCell(const GridRecord &record) const;
     QString textCell(const QString &field) const;

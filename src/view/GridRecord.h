@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QtGlobal>
 
@@ -10,12 +11,13 @@ namespace qvr {
 // per event rather than 18 strings.
 struct GridRecord
 {
-    // Date-time fields are OLE dates (days since 30 December 1899).
-    double startDatum = 0;
+    // The date-time fields as the store reads them; the _Sort fields are the same moments
+    // as OLE day counts.
+    QDateTime startDatum;
+    QDateTime quittiertDatum;
+    QDateTime stopDatum;
     double startDatumSort = 0;
-    double quittiertDatum = 0;
     double quittiertDatumSort = 0;
-    double stopDatum = 0;
     double stopDatumSort = 0;
 
     qint32 tableauAdresse = 0;
@@ -31,17 +33,15 @@ struct GridRecord
 
     // Which of the shown values had no value in the file (an upgraded old file may
     // hold nulls); such cells stay empty instead of showing a made-up 0.
-    enum NullFlag : quint16 {
+    // (A date without value is an invalid QDateTime.)
+    enum NullFlag : quint8 {
         NullTableauAdresse = 0x01,
-        NullStart = 0x02,
-        NullStartSort = 0x04,
-        NullQuittiert = 0x08,
-        NullQuittiertSort = 0x10,
-        NullStop = 0x20,
-        NullStopSort = 0x40,
-        NullGeraetetyp = 0x80,
+        NullStartSort = 0x02,
+        NullQuittiertSort = 0x04,
+        NullStopSort = 0x08,
+        NullGeraetetyp = 0x10,
     };
-    quint16 nulls = 0;
+    quint8 nulls = 0;
 
     QString text1;
     QString text2;
