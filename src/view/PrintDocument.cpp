@@ -34,35 +34,39 @@ const MetricTwin *twinOf(const QString &family)
 }
 
 // Breaks a text into lines no wider than `width`: at the last blank that fits, or inside
-// a word that is wider than the column on its own. Explicit line breaks are kept.
+// a word that is wider than the column on its own. Explicit line breaks are kept. Widths
+// are summed per character (one measurement each), which is exact for the monospaced
+// table font and close enough for others.
 QStringList wrapText(const QString &text, double width, const QFontMetricsF &fm)
 {
     QStringList lines;
     for (const QString &para : text.split(QLatin1Char('\n'))) {
+        if (para.isEmpty()) {
+            lines << QString();
+            continue;
+        }
         qsizetype start = 0;
         while (start < para.size()) {
-            if (fm.horizontalAdvance(para.mid(start)) <= width) {
-                lines << para.mid(start);
-                break;
-            }
-            qsizetype end = start + 1; // at least one character per line
+            double used = 0;
+            qsizetype end = start;
             qsizetype lastBlank = -1;
-            while (end < para.size()
-                   && fm.horizontalAdvance(para.mid(start, end - start + 1)) <= width) {
+            while (end < para.size()) {
+                const double w = fm.horizontalAdvance(para.at(end));
+                if (end > start && used + w > width)
+                    break;
                 if (para.at(end) == QLatin1Char(' '))
                     lastBlank = end;
+                used += w;
                 ++end;
             }
             if (end < para.size() && para.at(end) == QLatin1Char(' '))
                 lastBlank = end;
-            const qsizetype cut = lastBlank > start ? lastBlank : end;
+            const qsizetype cut = (end < para.size() && lastBlank > start) ? lastBlank : end;
             lines << para.mid(start, cut - start);
             start = cut;
             while (start < para.size() && para.at(start) == QLatin1Char(' '))
                 ++start;
         }
-        if (para.isEmpty())
-            lines << QString();
     }
     return lines;
 }
@@ -138,6 +142,9 @@ PrintDocument::Row PrintDocument::makeRow(const Table &table, QStringList cells)
     for (int c = 0; c < columns; ++c) {
         const QString &text = cells.at(c);
         const double inner = table.format.columns().at(c).widthTwips - 2 * kCellPadX;
+        // No glyph is wider than maxWidth(), so a short text fits without being measured.
+        if (text.size() * m_metrics.maxWidth() <= inner && !text.contains(QLatin1Char('\n')))
+            continue;
         if (text.contains(QLatin1Char('\n')) || m_metrics.horizontalAdvance(text) > inner) {
             if (row.wrapped.isEmpty()) {
                 row.wrapped.resize(columns);

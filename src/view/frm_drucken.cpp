@@ -72,10 +72,19 @@ void frm_drucken::buildControls()
     m_printerLabel = new QLabel(this);
     cmb_drucker = new QComboBox(this);
     cmb_drucker->setObjectName(QStringLiteral("cmb_drucker"));
-    cmb_drucker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    cmb_drucker->setMinimumContentsLength(24);
+    cmb_drucker->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_printerLabel->setBuddy(cmb_drucker);
     top->addWidget(m_printerLabel);
-    top->addWidget(cmb_drucker, 1);
+    top->addWidget(cmb_drucker);
+    top->addStretch(1);
+
+    Command1 = new QPushButton(this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command2 = new QPushButton(this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    top->addWidget(Command1);
+    top->addWidget(Command2);
 
     auto *frame = new QGroupBox(this);
     frame->setObjectName(QStringLiteral("Frame1"));
@@ -96,14 +105,7 @@ void frm_drucken::buildControls()
     range->addWidget(Text1);
     range->addWidget(m_toLabel);
     range->addWidget(Text2);
-    top->addWidget(frame);
-
-    Command1 = new QPushButton(this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command2 = new QPushButton(this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    top->addWidget(Command1);
-    top->addWidget(Command2);
+    range->addStretch(1);
 
     m_preview = new PrintPreview;
     m_preview->setObjectName(QStringLiteral("vsPrinter"));
@@ -142,6 +144,7 @@ void frm_drucken::buildControls()
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    layout->addWidget(frame);
     layout->addWidget(m_scroll, 1);
     layout->addLayout(nav);
 
@@ -200,6 +203,8 @@ void frm_drucken::load()
     applyPageSettings();
     buildDocument();
     showPreviewPage(1);
+    // Loading may run from showEvent, after the layout was sized for empty captions.
+    layout()->activate();
     emit defaultPointerRequested();
 }
 
