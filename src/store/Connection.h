@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace qvr {
+
+// The SQLite connection shared by a Database and its record sets: the handle, the cache of
+// prepared statements, the case-insensitive collation and LIKE, and the read-only guard.
+// Closing finalizes every cached statement, so the file is really closed afterwards.
+class Connection
+{
+public:
+    explicit Connection(sqlite3 *db);
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    sqlite3 *handle() const { return m_db; }
+    bool isOpen() const { return m_db != nullptr; }
+    void close();
+
+    // A prepared statement from the cache, reset and unbound; nullptr with an error text
+    // on failure. `readOnly` prepares it under an authorizer that refuses every write and
+    // rejects statements that are not read-only. Exactly one statement is accepted.
+    sqlite3_stmt *statement(const QString &sql, QString *error, bool readOnly = false);
+    // A statement prepared for one use; the caller finalizes it.
+    sqlite3_stmt *prepare(const QString &sql, QString *error, bool readOnly = false);
+    // Drops cached statements (after schema changes SQLite re-prepares them anyway; this
+    // only bounds the cache).
+    void clearCache();
+
+    QString errorText() const;
+    int transactionDepth = 0;
+    // Counts writes through this connection, so record sets know when a cached row
+    // may be stale.
+    quint64 writeVersion = 0;
+
+    // Installs collation and LIKE on a fresh handle.
+    static void registerFunctions(sqlite3 *db);
+
+private:
+    sqlite3 *m_db = nullptr;
+    QHash<QByteArray, sqlite3_stmt *> m_cache;
+};
+
+} // namespace qvr

@@ -1,0 +1,152 @@
+#pragma once
+
+#include "store/FieldDef.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+#include <memory>
+#include <vector>
+
+namespace qvr {
+
+class Connection;
+
+// An updatable record set over one table, as the old engine's dynaset behaved:
+// - the row ids of its SQL are taken once, in the SQL's order with the row id as the final
+//   tiebreak; rows added later appear at its end until it is opened again;
+// - a current record, before-first (BOF) and after-last (EOF); positions are 0-based and
+//   -1 when there is no current record; record count is always complete;
+// - find first/next/previous with a criteria text in the old dialect, NoMatch;
+// - addNew/edit, setField, update (stores), cancelUpdate, deleteCurrent;
+// - bookmarks are row ids; lastModified is the row last added or edited.
+// After addNew + update the current record is the one current before addNew (go to
+// lastModified() to reach the new row). Moving or finding while an edit is pending drops
+// the edit, as the old engine did. On a failed find the current record stays where it was.
+// Every operation returns false (or a null value) on failure and sets lastError().
+class Recordset
+{
+public:
+    using Bookmark = qint64;
+    static constexpr Bookmark NoBookmark = -1;
+
+    ~Recordset();
+    Recordset(const Recordset &) = delete;
+    Recordset &operator=(const Recordset &) = delete;
+
+    QString sql() const { return m_sql; }
+    QString tableName() const { return m_table; }
+    QString lastError() const { return m_lastError; }
+
+    // Position.
+    bool eof() const;
+    bool bof() const;
+    int absolutePosition() const;
+    bool setAbsolutePosition(int position);
+    int recordCount() const { return int(m_ids.size()); }
+    bool moveFirst();
+    bool moveLast();
+    bool moveNext();
+    bool movePrevious();
+
+    // Find with criteria in the old dialect ("ParameterNummer=12 and Start_Datum=#..#").
+    // First: from the first record; next: after the current one; previous: before it.
+    bool findFirst(const QString &criteria);
+    bool findNext(const QString &criteria);
+    bool findPrevious(const QString &criteria);
+    bool noMatch() const { return m_noMatch; }
+
+    // Changing rows.
+    bool addNew();
+    bool edit();
+    bool setField(const QString &name, const QVariant &value);
+    bool setField(int index, const QVariant &value);
+    bool update();
+    void cancelUpdate();
+    bool deleteCurrent();
+    bool isEditing() const { return m_editMode != EditMode::None; }
+
+    // Bookmarks.
+    Bookmark bookmark() const;
+    bool setBookmark(Bookmark b);
+    Bookmark lastModified() const { return m_lastModified; }
+
+    // Fields of the current record (the edit buffer while editing). A field without value
+    // reads as a null QVariant; so does a read without a current record (with an error).
+    // Numbers come as int (qlonglong beyond), Double as double, DateTime as QDateTime
+    // (Qt::UTC, see OleDate), Text as QString.
+    QVariant field(const QString &name) const;
+    QVariant field(int index) const;
+    // A field of any record by position, without moving the current record (for a grid).
+    QVariant valueAt(int position, int index) const;
+
+    int fieldCount() const { return int(m_fields.size()); }
+    QString fieldName(int index) const;
+    FieldType fieldType(int index) const;
+    // -1 when there is no such field (names are case-insensitive).
+    int fieldIndex(const QString &name) const;
+
+    // Drops the record set's rows; later operations fail.
+    void close();
+    bool isOpen() const;
+
+private:
+    friend class Database;
+    enum class EditMode { None, Edit, Add };
+    struct FieldInfo
+    {
+        QString name;
+        FieldType type = FieldType::Unknown;
+        QVariant defaultValue;
+    };
+
+    Recordset() = default;
+    bool open(const std::shared_ptr<Connection> &connection, const QString &sql, QString *error);
+    bool fail(const QString &message) const;
+    bool checkOpen() const;
+    bool loadRow(qint64 rowid, QVector<QVariant> *values) const;
+    bool find(const QString &criteria, int from, int direction);
+    void ensurePositionIndex() const;
+    void leaveEdit();
+    static QVariant normalizeForField(const QVariant &value, FieldType type);
+
+    std::shared_ptr<Connection> m_connection;
+    QString m_sql;
+    QString m_table;        // as written in the SQL
+    QString m_tableQuoted;  // for SQLite
+    QString m_selectColumns;
+    QVector<FieldInfo> m_fields;
+    QHash<QString, int> m_fieldByName;  // lower-case name -> index
+
+    std::vector<qint64> m_ids;
+    mutable QHash<qint64, int> m_positionOf;
+    mutable bool m_positionsValid = false;
+
+    int m_pos = -1;          // index into m_ids when on a record
+    bool m_afterLast = false;
+    bool m_currentDeleted = false;
+    bool m_noMatch = false;
+    Bookmark m_lastModified = NoBookmark;
+
+    EditMode m_editMode = EditMode::None;
+    qint64 m_editRowid = -1;
+    QVector<QVariant> m_buffer;
+    QVector<bool> m_bufferSet;
+
+    bool onRecord() const;
+    struct RowCache
+    {
+        qint64 rowid = -1;
+        quint64 version = 0;
+        QVector<QVariant> values;
+    };
+    const QVector<QVariant> *cachedRow(RowCache &cache, qint64 rowid) const;
+    mutable RowCache m_current;
+    mutable RowCache m_other;
+    mutable QString m_lastError;
+};
+
+} // namespace qvr
