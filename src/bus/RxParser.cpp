@@ -19,10 +19,8 @@ bool isDigit(unsigned char ch)
 bool RxParser::addToSum(unsigned char ch)
 {
     const int sum = int(gRxSum) + ch;
-    if (sum > std::numeric_limits<qint16>::max()) {
-        gRxState = 0;
+    if (sum > std::numeric_limits<qint16>::max())
         return false;
-    }
     gRxSum = static_cast<qint16>(sum);
     return true;
 }
@@ -33,19 +31,13 @@ void RxParser::startIdle(unsigned char ch)
     gRxCommand = QString(kCommandLength, QLatin1Char(' '));
     gRxParam.clear();
     gRxSum = 0;
+    m_candidate.clear();
+    m_rescanFrom = 1;
     if (ch == ':') {
         gRxSum = ch;
         gRxState = 1;
+        m_candidate.append(char(ch));
     }
-}
-
-// Drops the frame being received. A ":" that does not fit the frame so far is the start
-// of the next one, so a valid frame right after a broken one is not lost.
-void RxParser::reject(unsigned char ch)
-{
-    gRxState = 0;
-    if (ch == ':')
-        startIdle(ch);
 }
 
 void RxParser::endOfFrame()
@@ -56,6 +48,8 @@ void RxParser::endOfFrame()
     if (sumOk || exempt) {
         gRxSum = 0;
         gRxFrameComplete = 1;
+        m_candidate.clear();
+        m_rescanFrom = 0;
     } else {
         gRxState = 0;
     }
@@ -70,71 +64,100 @@ void RxParser::ParseRxChar(unsigned char ch)
         gRxLogLine.clear();
     }
 
+    QByteArray queue(1, char(ch));
+    qsizetype next = 0;
+    while (next < queue.size()) {
+        const auto c = static_cast<unsigned char>(queue[next++]);
+        if (step(c))
+            continue;
+        // The frame broke: parse its characters again from the next ":" after its start.
+        // An LF always ends a frame, so it can only be the last of them and a frame found
+        // again completes no earlier than the character just received.
+        const QByteArray broken = m_candidate;
+        m_candidate.clear();
+        gRxState = 0;
+        const qsizetype restart = broken.indexOf(':', m_rescanFrom);
+        m_rescanFrom = 1;
+        if (restart >= 0)
+            queue = broken.mid(restart) + queue.mid(next);
+        else
+            queue = queue.mid(next);
+        next = 0;
+    }
+}
+
+bool RxParser::step(unsigned char ch)
+{
     const int state = gRxState;
     if (state == 0) {
         startIdle(ch);
-        return;
+        return true;
     }
+    m_candidate.append(char(ch));
+
     // A frame is one line: an LF anywhere before the checksum ends it unfinished.
-    if (ch == kLF && (state < 200 || state > 203)) {
-        gRxState = 0;
-        return;
-    }
+    if (ch == kLF && (state < 200 || state > 203))
+        return false;
 
     if (state == 1) {
-        if (ch == ':' || ch == ';') {
-            if (addToSum(ch)) {
-                gRxKind = ch == ';' ? 1 : 0;
-                gRxState = 2;
-            }
-        } else {
-            reject(ch);
-        }
+        if (ch != ':' && ch != ';')
+            return false;
+        if (!addToSum(ch))
+            return false;
+        gRxKind = ch == ';' ? 1 : 0;
+        gRxState = 2;
     } else if (state >= 2 && state <= 4) {
-        if (!isDigit(ch) || (state == 2 && ch > '2')) {
-            reject(ch);
-        } else if (addToSum(ch)) {
-            const int digit = ch - '0';
-            gRxAddress = static_cast<qint16>(gRxAddress + digit * (state == 2 ? 100 : state == 3 ? 10 : 1));
-            gRxState = static_cast<qint16>(state + 1);
-        }
+        if (!isDigit(ch) || (state == 2 && ch > '2'))
+            return false;
+        if (!addToSum(ch))
+            return false;
+        const int digit = ch - '0';
+        gRxAddress = static_cast<qint16>(gRxAddress + digit * (state == 2 ? 100 : state == 3 ? 10 : 1));
+        gRxState = static_cast<qint16>(state + 1);
     } else if (state == 5) {
-        if (ch == ':' || ch == ' ') {
-            if (addToSum(ch))
-                gRxState = ch == ':' ? 6 : 12;
-        } else {
-            reject(ch);
-        }
+        if (ch != ':' && ch != ' ')
+            return false;
+        if (!addToSum(ch))
+            return false;
+        gRxState = ch == ':' ? 6 : 12;
     } else if (state >= 6 && state <= 11) {
         if (ch == ' ' || ch == '&') {
-            if (addToSum(ch)) {
-                gRxParam.clear();
-                gRxState = ch == ' ' ? 12 : 200;
-            }
+            if (!addToSum(ch))
+                return false;
+            gRxParam.clear();
+            gRxState = ch == ' ' ? 12 : 200;
         } else if (state == 11) {
-            reject(ch); // a sixth command character
-        } else if (addToSum(ch)) {
+            return false; // a sixth command character
+        } else {
+            if (!addToSum(ch))
+                return false;
             gRxParam.clear();
             gRxCommand[state - 6] = QChar(ch);
             gRxState = static_cast<qint16>(state + 1);
         }
     } else if (state >= 12 && state <= 199) {
-        if (addToSum(ch)) {
-            if (ch == '&') {
-                gRxState = 200;
-            } else {
-                gRxParam += QChar(ch);
-                gRxState = static_cast<qint16>(state + 1);
-            }
+        if (!addToSum(ch))
+            return false;
+        if (ch == '&') {
+            gRxState = 200;
+        } else {
+            gRxParam += QChar(ch);
+            gRxState = static_cast<qint16>(state + 1);
         }
     } else if (state >= 200 && state <= 203) {
-        if (ch == kLF)
+        if (ch == kLF) {
             endOfFrame();
-        else if (ch != kCR && addToSum(ch))
+            return gRxState != 0;
+        }
+        if (ch != kCR) {
+            if (!addToSum(ch))
+                return false;
             gRxState = static_cast<qint16>(state + 1);
+        }
     } else {
-        reject(ch); // 204: too many checksum characters; or any unknown state
+        return false; // 204: too many checksum characters
     }
+    return true;
 }
 
 } // namespace qvr

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <functional>
 
@@ -31,6 +32,8 @@ public:
     {
         gRxState = 0;
         gRxFrameComplete = 0;
+        m_candidate.clear();
+        m_rescanFrom = 1;
     }
 
     qint16 gRxState = 0;
@@ -43,12 +46,20 @@ public:
     QString gRxLogLine;
 
 private:
+    // One step of the state machine; false when the character ends the frame being
+    // received as broken.
+    bool step(unsigned char ch);
     void startIdle(unsigned char ch);
-    void reject(unsigned char ch);
     bool addToSum(unsigned char ch);
     void endOfFrame();
 
     LogSink m_logSink;
+    // The characters of the frame being received, from its ":" on. When the frame breaks,
+    // the next ":" among them may start a valid frame: they are parsed again from there.
+    QByteArray m_candidate;
+    // Where in m_candidate to look for that ":": after its own first character, or from
+    // the start when the characters follow a complete frame nobody took.
+    qsizetype m_rescanFrom = 1;
 };
 
 } // namespace qvr
