@@ -17,6 +17,10 @@ namespace {
 void configure(sqlite3 *db, bool readOnly)
 {
     Connection::registerFunctions(db);
+    // A name in double quotes is always a field: an unknown one is an error, never
+    // quietly taken as a text.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_busy_timeout(db, 2000);
     sqlite3_extended_result_codes(db, 1);
     if (!readOnly) {

@@ -1,0 +1,257 @@
+// The layout of a new history file as it lies on disk, and the value rules the file itself
+// enforces, also for a plain SQLite connection that knows nothing of this program.
+
+#include "store_test_helper.h"
+
+#include <sqlite3.h>
+
+using namespace qvr;
+using namespace qvr::storetest;
+
+class tst_Schema : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void newFileLayout_data();
+    void newFileLayout();
+    void lumoHistoryRow();
+    void emptyRowDefaultsAndNulls();
+    void refusedAndAcceptedValues_data();
+    void refusedAndAcceptedValues();
+    void plainSqliteKeepsTheRules_data();
+    void plainSqliteKeepsTheRules();
+    void openTableNamesAndEmptyHistory();
+    void createRefusesExistingFile();
+};
+
+// Each field of HISTORY/TEMP in table order: name, declared type, default ("" = none).
+static const char *const kEventFields[][3] = {
+    {"lfd_Nummer_data", "SMALLINT", "0"}, {"Datenquelle", "SMALLINT", "0"},
+    {"TableauAdresse", "SMALLINT", "0"}, {"ParameterNummer", "SMALLINT", "0"},
+    {"Systemnummer", "SMALLINT", "0"}, {"AdresseExt", "SMALLINT", "0"},
+    {"AdresseInt", "SMALLINT", "0"}, {"Kanalnummer", "SMALLINT", "0"},
+    {"Start_Datum", "DATETIME REAL", "0.0"}, {"Start_Datum_Sort", "DOUBLE", "0"},
+    {"Start_Datum_Filter", "DATETIME REAL", "0.0"}, {"Start_Uhrzeit_Filter", "DATETIME REAL", "0.0"},
+    {"Quittiert_JN", "SMALLINT", "0"}, {"Quittiert_Datum", "DATETIME REAL", "0.0"},
+    {"Quittiert_Datum_Sort", "DOUBLE", "0"}, {"Quittiert_Datum_Filter", "DATETIME REAL", "0.0"},
+    {"Quittiert_Uhrzeit_Filter", "DATETIME REAL", "0.0"}, {"Stop_JN", "SMALLINT", "0"},
+    {"Stop_Datum", "DATETIME REAL", "0.0"}, {"Stop_Datum_Sort", "DOUBLE", "0"},
+    {"Stop_Datum_Filter", "DATETIME REAL", "0.0"}, {"Stop_Uhrzeit_Filter", "DATETIME REAL", "0.0"},
+    {"Test_JN", "SMALLINT", "0"}, {"MinText", "VARCHAR(4)", ""}, {"MinWert", "SMALLINT", "0"},
+    {"MaxText", "VARCHAR(4)", ""}, {"MaxWert", "SMALLINT", "0"}, {"geraetetyp", "VARCHAR(10)", ""},
+    {"Kanal", "SMALLINT", "0"}, {"GeraeteAdresse1", "SMALLINT", "0"}, {"GeraeteAdresse2", "SMALLINT", "0"},
+    {"Eingang", "SMALLINT", "0"}, {"Betriebsart1", "SMALLINT", "0"}, {"Betriebsart2", "SMALLINT", "0"},
+    {"Summer", "SMALLINT", "0"}, {"Relais_a", "SMALLINT", "0"}, {"Relais_a_Betriebsart1", "SMALLINT", "0"},
+    {"Relais_b", "SMALLINT", "0"}, {"Relais_b_Betriebsart1", "SMALLINT", "0"}, {"Relais_c", "SMALLINT", "0"},
+    {"Relais_c_Betriebsart1", "SMALLINT", "0"}, {"Meldeleuchte", "SMALLINT", "0"},
+    {"Tastenfeld", "SMALLINT", "0"}, {"Text", "SMALLINT", "0"}, {"Messwert", "SMALLINT", "0"},
+    {"Datum_Uhrzeit", "SMALLINT", "0"}, {"Alarmadresse", "SMALLINT", "0"},
+    {"Text1", "VARCHAR(20)", ""}, {"Text2", "VARCHAR(20)", ""}, {"Text3", "VARCHAR(20)", ""},
+    {"Text4", "VARCHAR(20)", ""}, {"Text5", "VARCHAR(20)", ""}, {"Text6", "VARCHAR(20)", ""},
+    {"EIBEingang", "TINYINT", "0"}, {"EIBAusgang", "TINYINT", "0"}, {"Summerwiederholung", "TINYINT", "0"},
+    {"AnalogWertMin", "VARCHAR(20)", ""}, {"AnalogWertMax", "VARCHAR(20)", ""}};
+
+static QList<QStringList> tableInfo(sqlite3 *db, const QString &table)
+{
+    QList<QStringList> out;
+    sqlite3_stmt *st = nullptr;
+    const QByteArray sql = "PRAGMA table_info(" + table.toUtf8() + ")";
+    sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        const auto *dflt = reinterpret_cast<const char *>(sqlite3_column_text(st, 4));
+        out << QStringList{QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 1))),
+                           QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 2))),
+                           dflt ? QString::fromUtf8(dflt) : QString()};
+    }
+    sqlite3_finalize(st);
+    return out;
+}
+
+void tst_Schema::newFileLayout_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::newRow("HISTORY") << "HISTORY";
+    QTest::newRow("TEMP") << "TEMP";
+}
+
+void tst_Schema::newFileLayout()
+{
+    QFETCH(QString, table);
+    HistoryFileFixture f;
+    QVERIFY(f.create());
+    QCOMPARE(f.store.gDatabase->tableNames(), (QStringList{"HISTORY", "TEMP", "LumoHistory"}));
+
+    const QList<QStringList> info = tableInfo(f.store.gDatabase->nativeHandle(), table);
+    QCOMPARE(info.size(), 58);
+    for (int i = 0; i < 58; ++i) {
+        const QStringList expected{QString::fromLatin1(kEventFields[i][0]), QString::fromLatin1(kEventFields[i][1]),
+                                   QString::fromLatin1(kEventFields[i][2])};
+        QCOMPARE(info.at(i), expected);
+    }
+    QCOMPARE(tableInfo(f.store.gDatabase->nativeHandle(), "LumoHistory"),
+             (QList<QStringList>{{"Version", "VARCHAR(20)", "'0.00'"},
+                                 {"Meldetextsprache", "TINYINT", "0"},
+                                 {"Geraet", "VARCHAR(20)", "'ZL'"}}));
+}
+
+void tst_Schema::lumoHistoryRow()
+{
+    HistoryFileFixture f;
+    QVERIFY(f.create());
+    const QList<Values> rows = f.rows("LumoHistory", "Version");
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.at(0).value("Version"), QVariant("3.02"));
+    QCOMPARE(rows.at(0).value("Meldetextsprache"), QVariant(0));
+    QCOMPARE(rows.at(0).value("Geraet"), QVariant("ZL"));
+    QVERIFY(f.rows("HISTORY").isEmpty());
+    QVERIFY(f.rows("TEMP").isEmpty());
+}
+
+void tst_Schema::emptyRowDefaultsAndNulls()
+{
+    HistoryFileFixture f;
+    QVERIFY(f.create());
+    QVERIFY(HistorySchema::OpenTable(f.store, "HISTORY"));
+    QString error;
+    QVERIFY2(HistorySchema::AppendEmptyHistoryRow(f.store, &error), qPrintable(error));
+    Recordset &rs = *f.store.gHistoryRecordset;
+    QCOMPARE(rs.absolutePosition(), 0);
+    const QDateTime zero(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC);
+    for (int i = 0; i < 58; ++i) {
+        const QString name = QString::fromLatin1(kEventFields[i][0]);
+        const QString type = QString::fromLatin1(kEventFields[i][1]);
+        const QVariant v = rs.field(name);
+        if (type.startsWith("VARCHAR"))
+            QVERIFY2(v.isNull(), qPrintable(name));
+        else if (type.startsWith("DATETIME"))
+            QCOMPARE(v.toDateTime(), zero);
+        else
+            QVERIFY2(!v.isNull() && v.toDouble() == 0, qPrintable(name));
+    }
+}
+
+void tst_Schema::refusedAndAcceptedValues_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QVariant>("readBack");
+
+    QTest::newRow("16-bit lowest") << "TableauAdresse" << QVariant(-32768) << true << QVariant(-32768);
+    QTest::newRow("16-bit highest") << "Kanal" << QVariant(32767) << true << QVariant(32767);
+    QTest::newRow("16-bit overflow") << "Kanal" << QVariant(32768) << false << QVariant();
+    QTest::newRow("16-bit underflow") << "ParameterNummer" << QVariant(-32769) << false << QVariant();
+    QTest::newRow("16-bit from a fraction") << "Kanal" << QVariant(1.5) << false << QVariant();
+    QTest::newRow("16-bit from a word") << "Kanal" << QVariant("abc") << false << QVariant();
+    QTest::newRow("16-bit from digits") << "Kanal" << QVariant("12") << true << QVariant(12);
+    QTest::newRow("8-bit highest") << "EIBEingang" << QVariant(255) << true << QVariant(255);
+    QTest::newRow("8-bit overflow") << "EIBAusgang" << QVariant(256) << false << QVariant();
+    QTest::newRow("8-bit negative") << "Summerwiederholung" << QVariant(-1) << false << QVariant();
+    QTest::newRow("8-bit from text digits") << "Summerwiederholung" << QVariant("3") << true << QVariant(3);
+    QTest::newRow("empty MinText") << "MinText" << QVariant("") << false << QVariant();
+    QTest::newRow("empty MaxText") << "MaxText" << QVariant("") << false << QVariant();
+    QTest::newRow("blank MinText") << "MinText" << QVariant(" ") << true << QVariant(" ");
+    QTest::newRow("MinText too long") << "MinText" << QVariant("12345") << false << QVariant();
+    QTest::newRow("empty Text1") << "Text1" << QVariant("") << true << QVariant("");
+    QTest::newRow("Text1 20 umlauts") << "Text1" << QVariant(QString(20, QChar(0xE4))) << true
+                                      << QVariant(QString(20, QChar(0xE4)));
+    QTest::newRow("Text1 21 characters") << "Text1" << QVariant(QString(21, 'x')) << false << QVariant();
+    QTest::newRow("geraetetyp 11 characters") << "geraetetyp" << QVariant("ZL12345678X") << false << QVariant();
+    QTest::newRow("number into a text") << "AnalogWertMin" << QVariant(5) << true << QVariant("5");
+    QTest::newRow("date-time from a word") << "Start_Datum" << QVariant("gestern") << false << QVariant();
+    QTest::newRow("date-time round trip") << "Stop_Datum" << QVariant(at(2026, 12, 5, 14, 3, 9)) << true
+                                          << QVariant(at(2026, 12, 5, 14, 3, 9));
+    QTest::newRow("date-time year 10000") << "Stop_Datum" << QVariant(at(9999, 12, 31).addDays(1)) << false << QVariant();
+    QTest::newRow("double from a word") << "Start_Datum_Sort" << QVariant("x") << false << QVariant();
+}
+
+void tst_Schema::refusedAndAcceptedValues()
+{
+    QFETCH(QString, field);
+    QFETCH(QVariant, value);
+    QFETCH(bool, accepted);
+    QFETCH(QVariant, readBack);
+
+    HistoryFileFixture f;
+    QVERIFY(f.create());
+    QString error;
+    std::unique_ptr<Recordset> rs = f.store.gDatabase->openRecordset("Select * From HISTORY", &error);
+    QVERIFY(rs);
+    QVERIFY(rs->addNew());
+    QVERIFY(rs->setField(field, value));
+    QCOMPARE(rs->update(), accepted);
+    if (!accepted) {
+        QVERIFY(!rs->lastError().isEmpty());
+        QCOMPARE(f.rows("HISTORY").size(), 0);  // nothing cut, nothing stored
+        return;
+    }
+    const QList<Values> rows = f.rows("HISTORY");
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.at(0).value(field), readBack);
+}
+
+void tst_Schema::plainSqliteKeepsTheRules_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("empty MinText") << "INSERT INTO HISTORY (MinText) VALUES ('')" << false;
+    QTest::newRow("16-bit overflow") << "INSERT INTO HISTORY (TableauAdresse) VALUES (40000)" << false;
+    QTest::newRow("text too long") << "INSERT INTO TEMP (Text3) VALUES ('123456789012345678901')" << false;
+    QTest::newRow("version empty") << "UPDATE LumoHistory SET Version=''" << false;
+    QTest::newRow("plain event") << "INSERT INTO HISTORY (TableauAdresse, Text1) VALUES (3, 'Ölstand')" << true;
+    QTest::newRow("query") << "SELECT count(*) FROM HISTORY WHERE Text1 LIKE '%a%' ORDER BY Start_Datum" << true;
+}
+
+// A history file must open and keep its rules in any SQLite tool: a connection without
+// this program's collation or functions.
+void tst_Schema::plainSqliteKeepsTheRules()
+{
+    QFETCH(QString, sql);
+    QFETCH(bool, accepted);
+    HistoryFileFixture f;
+    QVERIFY(f.create());
+    f.store.closeDatabase();
+
+    sqlite3 *db = nullptr;
+    QCOMPARE(sqlite3_open_v2(f.path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    char *msg = nullptr;
+    const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &msg);
+    sqlite3_free(msg);
+    sqlite3_close(db);
+    QCOMPARE(rc == SQLITE_OK, accepted);
+}
+
+void tst_Schema::openTableNamesAndEmptyHistory()
+{
+    HistoryFileFixture f;
+    QVERIFY(f.create());
+    QVERIFY(HistorySchema::OpenTable(f.store, "history"));  // only the exact name counts
+    QVERIFY(!f.store.gHistoryRecordset);
+    QVERIFY(HistorySchema::OpenTable(f.store, "HISTORY"));
+    QVERIFY(f.store.gHistoryRecordset);
+    QVERIFY(f.store.gHistoryRecordset->eof());
+    QCOMPARE(f.store.gHistoryRecordset->absolutePosition(), -1);
+
+    // Two rows identical in every field are allowed.
+    QVERIFY(f.addRow("HISTORY", HistoryFileFixture::event(1, 2, at(2026, 1, 1))));
+    QVERIFY(f.addRow("HISTORY", HistoryFileFixture::event(1, 2, at(2026, 1, 1))));
+    QVERIFY(HistorySchema::OpenTable(f.store, "HISTORY"));
+    QCOMPARE(f.store.gHistoryRecordset->recordCount(), 2);
+    QCOMPARE(f.store.gHistoryRecordset->absolutePosition(), 0);
+}
+
+void tst_Schema::createRefusesExistingFile()
+{
+    HistoryFileFixture f;
+    QVERIFY(f.create());
+    StoreState other;
+    QString error;
+    QVERIFY(!HistorySchema::CreateHistoryDatabase(other, f.path, &error));
+    QVERIFY(!error.isEmpty());
+    // The existing file is untouched and still a history file.
+    QCOMPARE(f.rows("LumoHistory", "Version").size(), 1);
+}
+
+QTEST_GUILESS_MAIN(tst_Schema)
+#include "tst_schema.moc"
