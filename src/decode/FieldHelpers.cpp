@@ -205,7 +205,9 @@ double ParseDeviceDateTime(const QString &text, bool &error, double &datePart, d
     datePart = 0.0;
     timePart = 0.0;
 
-    bool ok = true;
+    // A point in time cut short (the answer ended early) would read its missing parts as
+    // 0 and give a plausible but wrong date; it is refused instead.
+    bool ok = text.size() >= 11;
     const auto part = [&](int from, int to, int min, int max) {
         bool partOk = false;
         const int v = TextToInt(Chars(text, from, to), partOk);
@@ -213,7 +215,7 @@ double ParseDeviceDateTime(const QString &text, bool &error, double &datePart, d
             ok = false;
         return v;
     };
-    const int day = part(1, 2, 1, 31);
+    const int day = ok ? part(1, 2, 1, 31) : 0;
     const int month = ok ? part(3, 4, 1, 12) : 0;
     const int year = ok ? part(5, 6, 0, 99) : 0;
     const int hour = ok ? part(8, 9, 0, 24) : 0;

@@ -141,6 +141,8 @@ void TestFieldHelpers::deviceDateTime_data()
     bad("blank day", "  0112 1200");
     bad("letters in the year", "0101A2 1200");
     bad("empty", "");
+    bad("cut short", "050399 123");
+    bad("date only", "050399");
 }
 
 void TestFieldHelpers::deviceDateTime()
