@@ -47,16 +47,16 @@ std::optional<qint64> parseWholeNumber(const QString &value)
     return n;
 }
 
-// Digit groups of a date or time text; separators are any characters that are neither
-// letters nor digits. Letters make it unreadable.
-std::optional<QList<QString>> digitGroups(const QString &text)
+// Digit groups of a date or time text, split at the given separators; any other
+// character makes the text unreadable.
+std::optional<QList<QString>> digitGroups(const QString &text, QLatin1String separators)
 {
     QList<QString> groups;
     QString current;
     for (const QChar c : text) {
-        if (c.isDigit() && c.unicode() < 128) {
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
             current += c;
-        } else if (c.isLetter() || c.isDigit()) {
+        } else if (!separators.contains(c)) {
             return std::nullopt;
         } else if (!current.isEmpty()) {
             groups.append(current);
@@ -114,7 +114,7 @@ QString FilterClauseBuilder::defaultValue(int index, const Texts &texts, const Q
 std::optional<QDate> FilterClauseBuilder::parseDate(const QString &value, const QLocale &locale,
                                                     int currentYear)
 {
-    const auto groups = digitGroups(value);
+    const auto groups = digitGroups(value, QLatin1String("./- "));
     if (!groups || groups->size() < 2 || groups->size() > 3) {
         // Month names and other long forms the locale itself can read.
         for (const auto format : {QLocale::ShortFormat, QLocale::LongFormat}) {
@@ -189,7 +189,7 @@ std::optional<QString> FilterClauseBuilder::timeLiteral(const QString &value, co
         if (!c.isDigit() && c != QLatin1Char(':'))
             colonsOnly = false;
     }
-    const auto groups = digitGroups(text);
+    const auto groups = digitGroups(text, QLatin1String(":."));
     if (!groups || groups->size() < 2 || groups->size() > 3)
         return std::nullopt;
     for (const QString &g : *groups)
