@@ -1,0 +1,277 @@
+// Record sets as the read-out, the grid and the detail views use them: order and
+// positions, find first/next/previous, bookmarks, rows added at the end, deletes, edits
+// the file refuses, and a database closed underneath.
+
+#include "store_test_helper.h"
+
+using namespace qvr;
+using namespace qvr::storetest;
+
+class tst_Recordset : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void orderAndTiebreak();
+    void findSequence_data();
+    void findSequence();
+    void bookmarksAndAddedRows();
+    void searchBackwardsFromNewestRow();
+    void deleteEveryRow();
+    void refusedUpdateKeepsRow();
+    void namesIgnoreCase_data();
+    void namesIgnoreCase();
+    void closedDatabase();
+};
+
+// TEMP rows tagged in Text6, in their insertion order; P is the parameter number.
+static void fillTemp(HistoryFileFixture &f)
+{
+    // panel, parameter, minute, tag
+    const QList<std::tuple<int, int, int, const char *>> rows = {
+        {2, 12, 5, "r0"}, {1, 12, 9, "r1"}, {2, 7, 5, "r2"}, {1, 12, 9, "r3"}, {2, 12, 1, "r4"}};
+    for (const auto &[panel, param, minute, tag] : rows)
+        QVERIFY(f.addRow("TEMP", HistoryFileFixture::event(panel, param, at(2026, 12, 5, 10, minute),
+                                                           {{"Text6", tag}})));
+}
+
+static QString tag(const Recordset &rs)
+{
+    return rs.absolutePosition() < 0 ? QString("-") : rs.field("Text6").toString();
+}
+
+void tst_Recordset::orderAndTiebreak()
+{
+    HistoryFileFixture f;
+    QVERIFY(f.create());
+    fillTemp(f);
+    QVERIFY(HistorySchema::OpenTable(f.store, "TEMP"));
+    Recordset &rs = *f.store.gTempRecordset;
+    QCOMPARE(rs.recordCount(), 5);
+    QStringList seen;
+    for (; !rs.eof(); rs.moveNext())
+        seen << tag(rs);
+    // Panel, start, parameter; r1 and r3 are equal in every sort field: storage order.
+    QCOMPARE(seen, (QStringList{"r1", "r3", "r4", "r2", "r0"}));
+    QCOMPARE(rs.absolutePosition(), -1);
+    QVERIFY(!rs.moveNext());  // past the end is an error, not a crash
+
+    QVERIFY(rs.setAbsolutePosition(3));
+    QCOMPARE(tag(rs), QString("r2"));
+    QCOMPARE(rs.valueAt(0, rs.fieldIndex("Text6")).toString(), QString("r1"));
+    QCOMPARE(tag(rs), QString("r2"));  // reading another row does not move
+    QVERIFY(!rs.setAbsolutePosition(5));
+    QVERIFY(rs.moveLast());
+    QCOMPARE(tag(rs), QString("r0"));
+    QVERIFY(rs.movePrevious());
+    QCOMPARE(tag(rs), QString("r2"));
+}
+
+void tst_Recordset::findSequence_data()
+{
+    QTest::addColumn<QString>("steps");     // operation:criteria, separated by " | "
+    QTest::addColumn<QString>("expected");  // tag after each step, "!" for no match (tag kept)
+
+    QTest::newRow("first and next through a run")
+        << "first:ParameterNummer=12 | next:ParameterNummer=12 | next:ParameterNummer=12 | next:ParameterNummer=12 | next:ParameterNummer=12"
+        << "r1 r3 r4 r0 !r0";
+    QTest::newRow("previous back to the start")
+        << "last | previous:ParameterNummer=12 | previous:TableauAdresse=1 | previous:TableauAdresse=1"
+        << "r0 r4 r3 r1";
+    QTest::newRow("previous before the first")
+        << "first:TableauAdresse=1 | previous:TableauAdresse=1"
+        << "r1 !r1";
+    QTest::newRow("no match leaves the record")
+        << "position:2 | first:ParameterNummer=99 | next:ParameterNummer=99 | previous:ParameterNummer=99"
+        << "r4 !r4 !r4 !r4";
+    QTest::newRow("next after the last")
+        << "last | next:TableauAdresse=2"
+        << "r0 !r0";
+    QTest::newRow("date to the second")
+        << "first:Start_Datum=#12/05/2026 10:09:00# | next:Start_Datum=#12/05/2026 10:09:00# | first:Start_Datum=#12/05/2026 10:09:01#"
+        << "r1 r3 !r3";
+}
+
+void tst_Recordset::findSequence()
+{
+    QFETCH(QString, steps);
+    QFETCH(QString, expected);
+    HistoryFileFixture f;
+    QVERIFY(f.create());
+    fillTemp(f);
+    QVERIFY(HistorySchema::OpenTable(f.store, "TEMP"));
+    Recordset &rs = *f.store.gTempRecordset;
+    QStringList got;
+    for (const QString &step : steps.split(" | ")) {
+        const QString op = step.section(':', 0, 0);
+        const QString arg = step.section(':', 1);
+        bool ok = true;
+        if (op == "first") ok = rs.findFirst(arg);
+        else if (op == "next") ok = rs.findNext(arg);
+        else if (op == "previous") ok = rs.findPrevious(arg);
+        else if (op == "last") { ok = rs.moveLast(); }
+        else if (op == "position") ok = rs.setAbsolutePosition(arg.toInt());
+        QVERIFY2(ok, qPrintable(rs.lastError()));
+        const bool miss = op == "first" || op == "next" || op == "previous" ? rs.noMatch() : false;
+        got << (miss ? "!" : "") + tag(rs);
+    }
+    QCOMPARE(got.join(' '), expected);
+}
+
+void tst_Recordset::bookmarksAndAddedRows()
+{
+    HistoryFileFixture f;
+    QVERIFY(f.create());
+    fillTemp(f);
+    QVERIFY(HistorySchema::OpenTable(f.store, "TEMP"));
+    Recordset &rs = *f.store.gTempRecordset;
+    QVERIFY(rs.setAbsolutePosition(2));
+    const Recordset::Bookmark mark = rs.bookmark();
+
+    // A new row sorts first by its fields, but an open set shows it at its end.
+    QVERIFY(rs.addNew());
+    QVERIFY(rs.setField("TableauAdresse", 0));
+    QVERIFY(rs.setField("Text6", "new"));
+    QCOMPARE(rs.field("Text6").toString(), QString("new"));  // the edit buffer
+    QVERIFY(rs.update());
+    QCOMPARE(tag(rs), QString("r4"));  // still where it was
+    QCOMPARE(rs.recordCount(), 6);
+    QVERIFY(rs.setBookmark(rs.lastModified()));
+    QCOMPARE(rs.absolutePosition(), 5);
+    QCOMPARE(tag(rs), QString("new"));
+    QCOMPARE(rs.field("Kanal"), QVariant(0));  // defaults of the file
+    QVERIFY(rs.field("Text1").isNull());
+
+    QVERIFY(rs.setBookmark(mark));
+    QCOMPARE(tag(rs), QString("r4"));
+    QVERIFY(!rs.setBookmark(123456));
+
+    // Opened again, the set takes the row into its order.
+    QVERIFY(HistorySchema::OpenTable(f.store, "TEMP"));
+    QCOMPARE(tag(*f.store.gTempRecordset), QString("new"));
+
+    // Added at the end of a set that stood after its last row: still after the last row.
+    Recordset &again = *f.store.gTempRecordset;
+    QVERIFY(again.moveLast());
+    QVERIFY(again.moveNext());
+    QVERIFY(again.eof());
+    QVERIFY(again.addNew());
+    QVERIFY(again.update());
+    QVERIFY(again.eof());
+    QCOMPARE(again.absolutePosition(), -1);
+}
+
+// The programming-record reuse: note the newest row, search backwards from it.
+void tst_Recordset::searchBackwardsFromNewestRow()
+{
+    HistoryFileFixture f;
+    QVERIFY(f.create());
+    fillTemp(f);
+    QVERIFY(HistorySchema::OpenTable(f.store, "TEMP"));
+    Recordset &rs = *f.store.gTempRecordset;
+    for (const char *t : {"n1", "n2"}) {
+        QVERIFY(rs.addNew());
+        QVERIFY(rs.update());
+        QVERIFY(rs.setBookmark(rs.lastModified()));
+        QVERIFY(rs.edit());
+        QVERIFY(rs.setField("ParameterNummer", 12));
+        QVERIFY(rs.setField("Text6", t));
+        QVERIFY(rs.update());
+    }
+    const Recordset::Bookmark newest = rs.bookmark();
+    QVERIFY(rs.findPrevious("ParameterNummer=12"));
+    QVERIFY(!rs.noMatch());
+    QCOMPARE(tag(rs), QString("n1"));
+    QVERIFY(rs.setBookmark(newest));
+    QCOMPARE(tag(rs), QString("n2"));
+}
+
+void tst_Recordset::deleteEveryRow()
+{
+    HistoryFileFixture f;
+    QVERIFY(f.create());
+    fillTemp(f);
+    QVERIFY(HistorySchema::OpenTable(f.store, "TEMP"));
+    Recordset &rs = *f.store.gTempRecordset;
+    QVERIFY(rs.setAbsolutePosition(1));
+    QVERIFY(rs.deleteCurrent());
+    QCOMPARE(rs.absolutePosition(), -1);
+    QVERIFY(rs.moveNext());
+    QCOMPARE(tag(rs), QString("r4"));  // the row after the deleted one
+    QVERIFY(rs.moveFirst());
+    while (!rs.eof()) {
+        QVERIFY(rs.deleteCurrent());
+        if (!rs.eof())
+            QVERIFY(rs.moveNext());
+    }
+    QCOMPARE(rs.recordCount(), 0);
+    QVERIFY(rs.bof());
+    QVERIFY(f.rows("TEMP").isEmpty());
+}
+
+void tst_Recordset::refusedUpdateKeepsRow()
+{
+    HistoryFileFixture f;
+    QVERIFY(f.create());
+    fillTemp(f);
+    QVERIFY(HistorySchema::OpenTable(f.store, "TEMP"));
+    Recordset &rs = *f.store.gTempRecordset;
+    QVERIFY(rs.edit());
+    QVERIFY(rs.setField("Text6", "changed"));
+    QVERIFY(rs.setField("MinText", ""));
+    QVERIFY(!rs.update());
+    QVERIFY(rs.lastError().contains("MinText"));
+    QVERIFY(rs.isEditing());
+    rs.cancelUpdate();
+    QCOMPARE(tag(rs), QString("r1"));
+    QVERIFY(!rs.setField("Text6", "x"));  // no edit pending any more
+}
+
+void tst_Recordset::namesIgnoreCase_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("text for Text") << "text";
+    QTest::newRow("lfd_nummer_data") << "lfd_nummer_data";
+    QTest::newRow("upper case") << "TABLEAUADRESSE";
+}
+
+void tst_Recordset::namesIgnoreCase()
+{
+    QFETCH(QString, name);
+    HistoryFileFixture f;
+    QVERIFY(f.create());
+    fillTemp(f);
+    QVERIFY(HistorySchema::OpenTable(f.store, "TEMP"));
+    Recordset &rs = *f.store.gTempRecordset;
+    QVERIFY(rs.edit());
+    QVERIFY(rs.setField(name, 1));
+    QVERIFY(rs.update());
+    QCOMPARE(rs.field(name), QVariant(1));
+    QVERIFY(rs.findFirst(name + "=1"));
+    QVERIFY(!rs.noMatch());
+}
+
+void tst_Recordset::closedDatabase()
+{
+    HistoryFileFixture f;
+    QVERIFY(f.create());
+    fillTemp(f);
+    QVERIFY(HistorySchema::OpenTable(f.store, "TEMP"));
+    std::unique_ptr<Recordset> rs = std::move(f.store.gTempRecordset);
+    f.store.closeDatabase();
+    QVERIFY(!rs->moveNext());
+    QVERIFY(!rs->findFirst("ParameterNummer=12"));
+    QVERIFY(!rs->edit());
+    QVERIFY(rs->field(0).isNull());
+    QVERIFY(!rs->lastError().isEmpty());
+    // The file is really closed: it can be removed, and it reopens intact.
+    QString error;
+    std::unique_ptr<Database> db = Database::open(f.path, QString(), Database::Access::ReadWrite, &error);
+    QVERIFY2(db, qPrintable(error));
+    QVERIFY(!Database::open(f.path + ".missing", QString(), Database::Access::ReadWrite, &error));
+    QVERIFY(!Database::open(f.path, "pwd=secret", Database::Access::ReadWrite, &error));
+    QVERIFY(Database::open(f.path, "pwd=", Database::Access::ReadWrite, &error));
+}
+
+QTEST_GUILESS_MAIN(tst_Recordset)
+#include "tst_recordset.moc"
