@@ -36,7 +36,8 @@ public:
 
     // Opens `path`, or asks for a file when it is empty (then `path` receives the choice).
     // Sets gFileCancelled (true when cancelled or failed). A file that cannot be opened as a
-    // history file leaves the previous file open and changes nothing on disk.
+    // history file leaves the previous file open and changes nothing on disk. On success
+    // gDatabase is a new object and the standard record sets are closed.
     bool OpenHistoryFile(QString &path, QString *error = nullptr);
 
     // Saves the working copy to gFileName; an untitled file goes through SaveHistoryFileAs.
@@ -44,7 +45,9 @@ public:
     bool SaveHistoryFile(QString *error = nullptr);
 
     // Asks for a name (".his" appended when it has no dot) and saves there; the file then
-    // is the open one. Sets gFileCancelled; on success clears gNewData.
+    // is the open one. Sets gFileCancelled; on success clears gNewData. The database
+    // becomes the new file's working copy: gDatabase is a new object, and the standard
+    // record sets that were open are opened again over it (as new objects).
     bool SaveHistoryFileAs(QString *error = nullptr);
 
     // The save question: when gNewData is true asks "Save changes?" (Yes/No); Yes saves.
@@ -70,6 +73,14 @@ public:
     static QString SaveAsTarget(const QString &chosen);
 
 private:
+    void report(int textId, const QString &path, const QString &detail, QString *error);
+    void setBusy(bool busy);
+    void refresh();
+    // Closes the database and deletes the working copy, never the user's file nor `keep`.
+    void discardWorkingCopy(const QString &keep = QString());
+    // Copies the open database to `work` and makes that the working copy.
+    bool switchWorkingCopy(const QString &work, QString *detail);
+
     FileState &m_file;
     StoreState &m_store;
     const SettingsStore &m_settings;

@@ -1,0 +1,391 @@
+#include "store/HistoryFile.h"
+
+#include "core/Asker.h"
+#include "core/SettingsStore.h"
+#include "core/TextTable.h"
+#include "store/HistoryFileCopy.h"
+#include "store/HistoryFileDisplay.h"
+#include "store/HistorySchema.h"
+#include "store/LayoutUpgrade.h"
+#include "store/StoreState.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace qvr {
+
+namespace {
+
+// Text ids of this part of the program.
+constexpr int kOpenTitle = 25000;
+constexpr int kSaveAsTitle = 25010;
+constexpr int kNotHistoryFile = 25020;
+constexpr int kCannotRead = 25030;
+constexpr int kNoWorkingCopy = 25040;
+constexpr int kSaveFailed = 25050;
+constexpr int kUpgradeFailed = 25060;
+constexpr int kCannotCreate = 25070;
+constexpr int kReplaceExisting = 25080;
+constexpr int kSaveQuestion = 30000;
+
+const QString kFilter = QStringLiteral("QVR-HISTORY (*.his)");
+const QString kUntitledWork = QStringLiteral("Untitled.tmp");
+
+// The installation directory with one trailing separator dropped, joined with a name by
+// the separator the directory already uses.
+QString joinPath(QString dir, const QString &name)
+{
+    if (dir.endsWith(QLatin1Char('\\')) || dir.endsWith(QLatin1Char('/')))
+        dir.chop(1);
+    const QChar sep = dir.contains(QLatin1Char('\\')) && !dir.contains(QLatin1Char('/'))
+                          ? QLatin1Char('\\')
+                          : QLatin1Char('/');
+    return dir + sep + name;
+}
+
+bool exists(const QString &path)
+{
+    return !path.isEmpty() && QFileInfo::exists(path);
+}
+
+// Where a working copy goes when it cannot lie beside the user's file (a read-only medium,
+// an installation directory without write access): a folder of the user's own.
+QString fallbackPlace(const QString &workFile)
+{
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (dir.isEmpty())
+        dir = QDir::tempPath();
+    dir += QStringLiteral("/QVR-History");
+    QDir().mkpath(dir);
+    return dir + QLatin1Char('/') + QFileInfo(workFile).fileName();
+}
+
+// Moves a closed database file together with whatever companions it has.
+bool moveDatabase(const QString &from, const QString &to)
+{
+    if (!QFile::rename(from, to))
+        return false;
+    const QStringList fromCompanions = HistoryFileCopy::Companions(from);
+    const QStringList toCompanions = HistoryFileCopy::Companions(to);
+    for (int i = 0; i < fromCompanions.size(); ++i) {
+        if (QFileInfo::exists(fromCompanions.at(i)))
+            QFile::rename(fromCompanions.at(i), toCompanions.at(i));
+    }
+    return true;
+}
+
+} // namespace
+
+HistoryFile::HistoryFile(FileState &file, StoreState &store, const SettingsStore &settings,
+                         const Texts &texts, Asker &asker, HistoryFileDisplay *display)
+    : m_file(file), m_store(store), m_settings(settings), m_texts(texts), m_asker(asker),
+      m_display(display)
+{
+}
+
+QString HistoryFile::FileCaption(const QString &caption, const QString &fileName)
+{
+    const qsizetype bracket = caption.indexOf(QLatin1Char('['));
+    // The three blanks before the bracket go with it; a caption that starts with the
+    // bracket has no base at all.
+    const QString base = bracket < 0 ? caption : caption.left(std::max<qsizetype>(0, bracket - 3));
+    const qsizetype slash = std::max(fileName.lastIndexOf(QLatin1Char('\\')),
+                                     fileName.lastIndexOf(QLatin1Char('/')));
+    return base + QStringLiteral("   [") + fileName.mid(slash + 1) + QLatin1Char(']');
+}
+
+QString HistoryFile::WorkFileFor(const QString &fileName, const QString &avoid)
+{
+    const QString twin = fileName.left(std::max<qsizetype>(0, fileName.size() - 3)) + QStringLiteral("tmp");
+    if (HistoryFileCopy::SameFile(twin, fileName) || HistoryFileCopy::SameFile(twin, avoid))
+        return fileName + QStringLiteral(".working");
+    return twin;
+}
+
+QString HistoryFile::SaveAsTarget(const QString &chosen)
+{
+    return chosen.contains(QLatin1Char('.')) ? chosen : chosen + QStringLiteral(".his");
+}
+
+void HistoryFile::report(int textId, const QString &path, const QString &detail, QString *error)
+{
+    QString text = m_texts.ResText(textId);
+    if (!path.isEmpty())
+        text += QStringLiteral("\n\n") + QDir::toNativeSeparators(path);
+    m_asker.message(text, m_texts.ResText(1000), Asker::Icon::Exclamation, Asker::Buttons::Ok);
+    if (error)
+        *error = detail.isEmpty() ? text : text + QStringLiteral("\n") + detail;
+}
+
+void HistoryFile::setBusy(bool busy)
+{
+    if (m_display)
+        m_display->setBusy(busy);
+}
+
+void HistoryFile::refresh()
+{
+    if (m_display)
+        m_display->RefreshFileDisplay();
+}
+
+void HistoryFile::discardWorkingCopy(const QString &keep)
+{
+    m_store.closeDatabase();
+    // The working copy is ours; the user's file is never deleted here, whatever its name.
+    if (exists(m_file.gWorkFile) && !HistoryFileCopy::SameFile(m_file.gWorkFile, m_file.gFileName)
+        && !HistoryFileCopy::SameFile(m_file.gWorkFile, keep))
+        HistoryFileCopy::RemoveDatabase(m_file.gWorkFile);
+}
+
+bool HistoryFile::NewHistoryFile(QString *error)
+{
+    const QString previousFile = m_file.gFileName;
+    discardWorkingCopy();
+
+    const QString dir = m_settings.ReadSetting(QStringLiteral("Installation"), QStringLiteral("CurDir"),
+                                               QStringLiteral("C:"));
+    m_file.gFileName = joinPath(dir, QStringLiteral("Untitled.his"));
+    QString work = joinPath(dir, kUntitledWork);
+    // A user's own file named Untitled.tmp is not a working copy to be deleted.
+    if (HistoryFileCopy::SameFile(work, previousFile))
+        work += QStringLiteral(".working");
+
+    QString detail;
+    HistoryFileCopy::RemoveDatabase(work);
+    bool ok = HistorySchema::CreateHistoryDatabase(m_store, work, &detail);
+    if (!ok) {
+        work = fallbackPlace(work);
+        HistoryFileCopy::RemoveDatabase(work);
+        ok = HistorySchema::CreateHistoryDatabase(m_store, work, &detail);
+    }
+    if (!ok) {
+        m_store.closeDatabase();
+        m_file.gFileName.clear();
+        m_file.gWorkFile.clear();
+        refresh();
+        report(kCannotCreate, QString(), detail, error);
+        return false;
+    }
+    m_file.gWorkFile = work;
+    refresh();
+    return true;
+}
+
+bool HistoryFile::OpenHistoryFile(QString &path, QString *error)
+{
+    m_file.gFileCancelled = false;
+    if (path.isEmpty()) {
+        const QString chosen = m_asker.openFileName(m_texts.ResText(kOpenTitle), QString(), kFilter);
+        if (chosen.isEmpty()) {
+            m_file.gFileCancelled = true;
+            if (error)
+                error->clear();
+            return false;
+        }
+        path = chosen;
+    }
+    auto fail = [&](int textId, const QString &detail) {
+        m_file.gFileCancelled = true;
+        report(textId, path, detail, error);
+        return false;
+    };
+
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable())
+        return fail(kCannotRead, QString());
+    QString detail;
+    // Checked on the user's file itself, read-only, before anything is closed: a file
+    // that is no history file leaves the open one open.
+    if (!LayoutUpgrade::LooksLikeHistoryFile(path, &detail))
+        return fail(kNotHistoryFile, detail);
+
+    // The working copy is built under a name of its own first, so the open file keeps its
+    // working copy until the new one is complete (they may have the same name when the
+    // same file is opened again).
+    QString work = WorkFileFor(path, m_file.gFileName);
+    QString staging = work + QStringLiteral(".opening");
+    HistoryFileCopy::RemoveDatabase(staging);
+    if (!HistoryFileCopy::CopyFile(path, staging, &detail)) {
+        // A read-only medium: the working copy lives in the user's own folder instead.
+        work = fallbackPlace(work);
+        staging = work + QStringLiteral(".opening");
+        HistoryFileCopy::RemoveDatabase(staging);
+        if (!HistoryFileCopy::CopyFile(path, staging, &detail))
+            return fail(kNoWorkingCopy, detail);
+    }
+
+    {
+        std::unique_ptr<Database> db = m_store.gWorkspace.OpenDatabase(staging, QString(),
+                                                                      Database::Access::ReadWrite, &detail);
+        const bool upgraded = db && LayoutUpgrade::UpgradeLayout(*db, &detail);
+        const bool complete = upgraded && LayoutUpgrade::HasAllFields(*db, &detail);
+        if (db)
+            db->close();
+        if (!complete) {
+            HistoryFileCopy::RemoveDatabase(staging);
+            return fail(!db ? kNoWorkingCopy : upgraded ? kNotHistoryFile : kUpgradeFailed, detail);
+        }
+    }
+
+    // From here on the previous file is given up. Its working copy is deleted unless the
+    // user chose that very file to open.
+    discardWorkingCopy(path);
+    if (!HistoryFileCopy::SameFile(work, path))
+        HistoryFileCopy::RemoveDatabase(work);
+    std::unique_ptr<Database> db;
+    if (moveDatabase(staging, work))
+        db = m_store.gWorkspace.OpenDatabase(work, QString(), Database::Access::ReadWrite, &detail);
+    if (!db) {
+        HistoryFileCopy::RemoveDatabase(staging);
+        m_file.gFileName.clear();
+        m_file.gWorkFile.clear();
+        refresh();
+        return fail(kNoWorkingCopy, detail);
+    }
+    m_store.gDatabase = std::move(db);
+    m_file.gFileName = path;
+    m_file.gWorkFile = work;
+    refresh();
+    return true;
+}
+
+bool HistoryFile::SaveHistoryFile(QString *error)
+{
+    if (m_file.gWorkFile.contains(kUntitledWork))
+        return SaveHistoryFileAs(error);
+    if (!m_store.gDatabase || !m_store.gDatabase->isOpen() || m_file.gFileName.isEmpty()) {
+        m_file.gFileCancelled = true;
+        if (error)
+            *error = QStringLiteral("no history file is open");
+        return false;
+    }
+    setBusy(true);
+    QString detail;
+    const bool ok = !HistoryFileCopy::SameFile(m_file.gFileName, m_file.gWorkFile)
+                    && HistoryFileCopy::SaveAtomically(m_store.gDatabase->nativeHandle(),
+                                                       m_file.gFileName, &detail);
+    setBusy(false);
+    m_file.gFileCancelled = !ok;
+    if (!ok) {
+        report(kSaveFailed, m_file.gFileName, detail, error);
+        return false;
+    }
+    m_file.gNewData = false;
+    return true;
+}
+
+bool HistoryFile::SaveHistoryFileAs(QString *error)
+{
+    m_file.gFileCancelled = false;
+    if (!m_store.gDatabase || !m_store.gDatabase->isOpen()) {
+        m_file.gFileCancelled = true;
+        if (error)
+            *error = QStringLiteral("no history file is open");
+        return false;
+    }
+    const QString chosen = m_asker.saveFileName(m_texts.ResText(kSaveAsTitle), QString(), kFilter, QString());
+    if (chosen.isEmpty()) {
+        m_file.gFileCancelled = true;
+        if (error)
+            error->clear();
+        return false;
+    }
+    const QString target = SaveAsTarget(chosen);
+    // The dialog asked about the name as typed; a file under the completed name has not
+    // been asked about yet.
+    if (target != chosen && exists(target)
+        && m_asker.message(m_texts.ResText(kReplaceExisting) + QStringLiteral("\n\n")
+                               + QDir::toNativeSeparators(target),
+                           m_texts.ResText(1000), Asker::Icon::Question, Asker::Buttons::YesNo)
+               != Asker::Answer::Yes) {
+        m_file.gFileCancelled = true;
+        if (error)
+            error->clear();
+        return false;
+    }
+
+    auto fail = [&](const QString &detail) {
+        setBusy(false);
+        m_file.gFileCancelled = true;
+        report(kSaveFailed, target, detail, error);
+        return false;
+    };
+
+    setBusy(true);
+    QString detail;
+    QString work = WorkFileFor(target, m_file.gFileName);
+
+    // The chosen name is the current working copy: the working copy moves out of the way
+    // first, so writing the target cannot overwrite the only copy of the data.
+    if (HistoryFileCopy::SameFile(target, m_file.gWorkFile)) {
+        if (!switchWorkingCopy(work, &detail))
+            return fail(detail);
+    }
+
+    if (!HistoryFileCopy::SaveAtomically(m_store.gDatabase->nativeHandle(), target, &detail))
+        return fail(detail);
+
+    // The saved file gets its own working copy. When that cannot be made the current one
+    // stays in use: the data is saved and nothing is lost.
+    if (!HistoryFileCopy::SameFile(work, m_file.gWorkFile)) {
+        if (!switchWorkingCopy(work, &detail))
+            switchWorkingCopy(fallbackPlace(work), &detail);
+    }
+
+    m_file.gFileName = target;
+    m_file.gNewData = false;
+    refresh();
+    setBusy(false);
+    return true;
+}
+
+bool HistoryFile::switchWorkingCopy(const QString &work, QString *detail)
+{
+    if (HistoryFileCopy::SameFile(work, m_file.gFileName))
+        return false;
+    HistoryFileCopy::RemoveDatabase(work);
+    if (!HistoryFileCopy::BackupTo(m_store.gDatabase->nativeHandle(), work, detail))
+        return false;
+    std::unique_ptr<Database> db =
+        m_store.gWorkspace.OpenDatabase(work, QString(), Database::Access::ReadWrite, detail);
+    if (!db) {
+        HistoryFileCopy::RemoveDatabase(work);
+        return false;
+    }
+    const bool historyOpen = m_store.gHistoryRecordset != nullptr;
+    const bool tempOpen = m_store.gTempRecordset != nullptr;
+    discardWorkingCopy();
+    m_store.gDatabase = std::move(db);
+    m_file.gWorkFile = work;
+    // The standard record sets were dropped with the old database; they come back over
+    // the new one (as new objects) so their users find them open as before.
+    if (historyOpen)
+        HistorySchema::OpenTable(m_store, QString::fromLatin1(HistorySchema::HISTORY));
+    if (tempOpen)
+        HistorySchema::OpenTable(m_store, QString::fromLatin1(HistorySchema::TEMP));
+    return true;
+}
+
+bool HistoryFile::AskSaveChanges()
+{
+    m_file.gFileCancelled = false;
+    if (!m_file.gNewData)
+        return true;
+    if (m_asker.message(m_texts.ResText(kSaveQuestion), QString(), Asker::Icon::None,
+                        Asker::Buttons::YesNo)
+        != Asker::Answer::Yes)
+        return true;
+    return SaveHistoryFile();
+}
+
+void HistoryFile::CloseHistoryFile()
+{
+    discardWorkingCopy();
+    m_file.gWorkFile.clear();
+    m_file.gFileName.clear();
+}
+
+} // namespace qvr

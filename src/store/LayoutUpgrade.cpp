@@ -1,0 +1,315 @@
+#include "store/LayoutUpgrade.h"
+
+#include "store/Database.h"
+#include "store/FieldDef.h"
+#include "store/HistorySchema.h"
+#include "store/Recordset.h"
+#include "store/TableDef.h"
+
+#include <QFile>
+#include <QList>
+#include <QSet>
+#include <QStringList>
+
+#include <sqlite3.h>
+
+namespace qvr {
+
+namespace {
+
+FieldDef field(const char *name, FieldType type, int size, const QVariant &def, bool zeroLength)
+{
+    FieldDef f(QString::fromUtf8(name), type, size);
+    f.defaultValue = def;
+    f.allowZeroLength = zeroLength;
+    return f;
+}
+
+FieldDef int16(const char *name) { return field(name, FieldType::Integer, 0, 0, false); }
+FieldDef byte(const char *name) { return field(name, FieldType::Byte, 0, 0, false); }
+FieldDef text(const char *name, int size, bool zeroLength)
+{
+    return field(name, FieldType::Text, size, QVariant(), zeroLength);
+}
+
+// The upgrade's view of the database: errors kept as text; `ignoring` runs a step whose
+// failure the upgrade deliberately passes over.
+class Runner
+{
+public:
+    explicit Runner(Database &db) : m_db(db) {}
+
+    bool exec(const QString &sql) { return m_db.execute(sql, &m_error); }
+    void ignoring(const QString &sql)
+    {
+        QString ignored;
+        m_db.execute(sql, &ignored);
+    }
+    bool addField(const char *table, const FieldDef &f)
+    {
+        return m_db.appendField(QLatin1String(table), f, &m_error);
+    }
+    bool rename(const char *table, bool ignoreFailure)
+    {
+        QString failure;
+        const bool ok = m_db.renameField(QLatin1String(table), QStringLiteral("Gerätetyp"),
+                                         QStringLiteral("Geraetetyp"), &failure);
+        if (!ok && !ignoreFailure)
+            m_error = failure;
+        return ok || ignoreFailure;
+    }
+
+    // The `Version` of the current (first) row of "Select * From LumoHistory"; false when
+    // the table or its row is missing.
+    bool version(QString *value)
+    {
+        std::unique_ptr<Recordset> rs =
+            m_db.openRecordset(QStringLiteral("Select * From LumoHistory"), &m_error);
+        if (!rs)
+            return false;
+        if (rs->eof()) {
+            m_error = QStringLiteral("LumoHistory has no row");
+            return false;
+        }
+        *value = rs->field(QStringLiteral("Version")).toString();
+        return true;
+    }
+
+    // Sets fields of that first row.
+    bool setFirstRow(const QList<QPair<QString, QVariant>> &values)
+    {
+        std::unique_ptr<Recordset> rs =
+            m_db.openRecordset(QStringLiteral("Select * From LumoHistory"), &m_error);
+        if (!rs)
+            return false;
+        if (rs->eof() || !rs->edit()) {
+            m_error = rs->eof() ? QStringLiteral("LumoHistory has no row") : rs->lastError();
+            return false;
+        }
+        for (const auto &v : values) {
+            if (!rs->setField(v.first, v.second)) {
+                m_error = rs->lastError();
+                return false;
+            }
+        }
+        if (!rs->update()) {
+            m_error = rs->lastError();
+            return false;
+        }
+        return true;
+    }
+    bool setVersion(const char *version)
+    {
+        return setFirstRow({{QStringLiteral("Version"), QString::fromLatin1(version)}});
+    }
+
+    QString error() const { return m_error; }
+    Database &db() { return m_db; }
+
+private:
+    Database &m_db;
+    QString m_error;
+};
+
+const char *const kTables[] = {"HISTORY", "TEMP"};
+
+bool upgradeSteps(Runner &run)
+{
+    QString version;
+
+    // 1. No LumoHistory: the layout before 1.05. Failures here pass unnoticed, as they always
+    //    did for these files; what matters is checked by the steps below and afterwards.
+    if (!run.db().hasTable(QStringLiteral("LumoHistory"))) {
+        TableDef lumo(QStringLiteral("LumoHistory"));
+        lumo.appendField(field("Version", FieldType::Text, 20, QStringLiteral("0.00"), false));
+        lumo.appendField(byte("Meldetextsprache"));
+        lumo.appendField(text("Geraet", 20, false));
+        QString ignored;
+        run.db().appendTable(lumo, &ignored);
+        run.ignoring(QStringLiteral("INSERT INTO LumoHistory (Version) VALUES ('1.05')"));
+        for (const char *table : kTables) {
+            for (const char *name : {"EIBEingang", "EIBAusgang", "Summerwiederholung"})
+                run.db().appendField(QLatin1String(table), byte(name), &ignored);
+            run.ignoring(QStringLiteral("UPDATE %1 SET EIBEingang = 0, EIBAusgang = 0, Summerwiederholung = 0")
+                             .arg(QLatin1String(table)));
+        }
+    }
+
+    // 2. 1.05 -> 1.62: the analogue values.
+    if (!run.version(&version))
+        return false;
+    if (version == QLatin1String("1.05")) {
+        if (!run.setVersion("1.62"))
+            return false;
+        for (const char *table : kTables) {
+            if (!run.addField(table, text("AnalogWertMin", 20, true))
+                || !run.addField(table, text("AnalogWertMax", 20, true))
+                || !run.exec(QStringLiteral("UPDATE %1 SET AnalogWertMin = '', AnalogWertMax = ''")
+                                 .arg(QLatin1String(table))))
+                return false;
+        }
+    }
+
+    // 3. 1.62 -> 1.63: the second device address counts from one more (HISTORY only).
+    if (!run.version(&version))
+        return false;
+    if (version == QLatin1String("1.62")) {
+        if (!run.setVersion("1.63")
+            || !run.exec(QStringLiteral("UPDATE HISTORY SET GeraeteAdresse2 = GeraeteAdresse2 + 1 "
+                                        "WHERE GeraeteAdresse2 > 0")))
+            return false;
+    }
+
+    // 4. 1.63 -> 1.64: the first device address (HISTORY only); the indicator rule wins.
+    if (!run.version(&version))
+        return false;
+    if (version == QLatin1String("1.63")) {
+        if (!run.setVersion("1.64")
+            || !run.exec(QStringLiteral(
+                "UPDATE HISTORY SET GeraeteAdresse1 = CASE WHEN Meldeleuchte = 0 THEN 0 "
+                "WHEN Eingang = 0 THEN GeraeteAdresse1 + 1 ELSE GeraeteAdresse1 END")))
+            return false;
+    }
+
+    // 5. 1.64 -> 1.7: source fields, lower and upper values, device type.
+    if (!run.version(&version))
+        return false;
+    if (version == QLatin1String("1.64")) {
+        if (!run.setVersion("1.7"))
+            return false;
+        const QList<FieldDef> fields = {
+            int16("lfd_Nummer_data"), int16("Datenquelle"), int16("Systemnummer"),
+            int16("AdresseExt"),      int16("AdresseInt"),  int16("Kanalnummer"),
+            text("MinText", 4, false), int16("MinWert"),     text("MaxText", 4, false),
+            int16("MaxWert"),          text("geraetetyp", 10, false),
+        };
+        for (const char *table : kTables) {
+            for (const FieldDef &f : fields) {
+                if (!run.addField(table, f))
+                    return false;
+            }
+            if (!run.exec(QStringLiteral(
+                    "UPDATE %1 SET lfd_Nummer_data = 0, Datenquelle = 0, Systemnummer = 0, "
+                    "AdresseExt = 0, AdresseInt = 0, Kanalnummer = 0, MinWert = 0, MaxWert = 0, "
+                    "MinText = ' ', MaxText = ' ', geraetetyp = ' '")
+                              .arg(QLatin1String(table))))
+                return false;
+        }
+    }
+
+    // 6. 1.00 -> 3.02: language and device class, and the device type's German name.
+    if (!run.version(&version))
+        return false;
+    if (version == QLatin1String("1.00")) {
+        if (!run.addField("LumoHistory", byte("Meldetextsprache"))
+            || !run.addField("LumoHistory", text("Geraet", 0, true))
+            || !run.setFirstRow({{QStringLiteral("Version"), QStringLiteral("3.02")},
+                                 {QStringLiteral("Meldetextsprache"), 0},
+                                 {QStringLiteral("Geraet"), QString(QLatin1String(""))}}))
+            return false;
+        for (const char *table : kTables) {
+            if (!run.rename(table, false))
+                return false;
+        }
+    }
+
+    // 7. A "2.00" file may still carry the German name; files written by this program do
+    //    not, and for them the rename fails harmlessly.
+    if (run.version(&version) && version == QLatin1String("2.00")) {
+        for (const char *table : kTables)
+            run.rename(table, true);
+    }
+    return true;
+}
+
+// Column names of a table, folded to lower case for the engine's case rule.
+QSet<QString> columnNames(sqlite3 *db, const char *table)
+{
+    QSet<QString> names;
+    sqlite3_stmt *stmt = nullptr;
+    const QByteArray sql = QByteArray("PRAGMA table_info(") + table + ")";
+    if (sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            names.insert(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1))).toLower());
+    }
+    sqlite3_finalize(stmt);
+    return names;
+}
+
+} // namespace
+
+bool LayoutUpgrade::UpgradeLayout(Database &db, QString *error)
+{
+    Runner run(db);
+    QString problem;
+    if (!db.beginTransaction(&problem)) {
+        if (error)
+            *error = problem;
+        return false;
+    }
+    if (upgradeSteps(run) && db.commit(&problem))
+        return true;
+    if (error)
+        *error = problem.isEmpty() ? run.error() : problem;
+    db.rollback();
+    return false;
+}
+
+bool LayoutUpgrade::LooksLikeHistoryFile(const QString &path, QString *error)
+{
+    sqlite3 *handle = nullptr;
+    sqlite3_stmt *stmt = nullptr;
+    QString problem;
+    const QByteArray name = QFile::encodeName(path);
+    if (sqlite3_open_v2(name.constData(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        problem = QString::fromUtf8(handle ? sqlite3_errmsg(handle) : "out of memory");
+    } else if (sqlite3_prepare_v2(handle, "PRAGMA quick_check", -1, &stmt, nullptr) != SQLITE_OK) {
+        problem = QString::fromUtf8(sqlite3_errmsg(handle));
+    } else {
+        const int rc = sqlite3_step(stmt);
+        if (rc != SQLITE_ROW)
+            problem = QString::fromUtf8(sqlite3_errmsg(handle));
+        else if (qstrcmp(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)), "ok") != 0)
+            problem = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+    }
+    sqlite3_finalize(stmt);
+    if (problem.isEmpty()) {
+        for (const char *table : kTables) {
+            if (columnNames(handle, table).isEmpty()) {
+                problem = QStringLiteral("no table %1").arg(QLatin1String(table));
+                break;
+            }
+        }
+    }
+    sqlite3_close_v2(handle);
+    if (!problem.isEmpty() && error)
+        *error = problem;
+    return problem.isEmpty();
+}
+
+bool LayoutUpgrade::HasAllFields(Database &db, QString *error)
+{
+    const TableDef current = HistorySchema::eventTable(QString::fromLatin1(HistorySchema::HISTORY));
+    for (const char *table : kTables) {
+        const QSet<QString> names = columnNames(db.nativeHandle(), table);
+        for (const FieldDef &field : current.fields()) {
+            const QString &name = field.name;
+            if (!names.contains(name.toLower())) {
+                if (error)
+                    *error = QStringLiteral("table %1 has no field %2").arg(QLatin1String(table), name);
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+QString LayoutUpgrade::LayoutVersion(Database &db)
+{
+    Runner run(db);
+    QString version;
+    run.version(&version);
+    return version;
+}
+
+} // namespace qvr

@@ -1,0 +1,702 @@
+// New, open, save and save-as of history files: names of files and working copies, the
+// caption, files that are not history files, names that end in "tmp", failed saves and the
+// save question.
+
+#include "tst_historyfile_helper.h"
+
+#include "store/HistoryFileCopy.h"
+#include "store/HistorySchema.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace qvr;
+using namespace qvr::testing;
+
+namespace {
+
+// A history file made with the schema code, holding `rows` events of panel `panel`.
+void makeHistoryFile(const QString &path, int rows, int panel = 3)
+{
+    StoreState s;
+    QString error;
+    QVERIFY2(HistorySchema::CreateHistoryDatabase(s, path, &error), qPrintable(error));
+    for (int i = 0; i < rows; ++i) {
+        QVERIFY2(s.gDatabase->execute(QStringLiteral("INSERT INTO HISTORY (TableauAdresse, ParameterNummer, Text1) "
+                                                     "VALUES (%1, %2, 'Event %2')")
+                                          .arg(panel)
+                                          .arg(i),
+                                      &error),
+                 qPrintable(error));
+    }
+    s.closeDatabase();
+}
+
+int rowCount(const QString &path, const QString &where = QString())
+{
+    const QStringList r = query(path, QStringLiteral("SELECT count(*) FROM HISTORY") + where);
+    return r.size() == 1 ? r.first().toInt() : -1;
+}
+
+// Adds an event to the open working copy, as a read-out would.
+bool addEvent(FileFixture &f, int panel)
+{
+    return f.store.gDatabase
+           && f.store.gDatabase->execute(QStringLiteral("INSERT INTO HISTORY (TableauAdresse) VALUES (%1)").arg(panel));
+}
+
+QStringList entries(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+}
+
+bool canCreateIn(const QString &dir)
+{
+    QFile probe(dir + QStringLiteral("/probe"));
+    const bool ok = probe.open(QIODevice::WriteOnly);
+    if (ok)
+        probe.remove();
+    return ok;
+}
+
+// Makes a directory refuse new files, for the super-user too (the immutable flag, where
+// permission bits do not stop him). Undone on destruction.
+class UnwritableDir
+{
+public:
+    explicit UnwritableDir(const QString &dir) : m_dir(dir)
+    {
+        ::chmod(QFile::encodeName(dir).constData(), 0555);
+        if (canCreateIn(dir) && setImmutable(true))
+            m_immutable = true;
+        m_ok = !canCreateIn(dir);
+    }
+    ~UnwritableDir()
+    {
+        if (m_immutable)
+            setImmutable(false);
+        ::chmod(QFile::encodeName(m_dir).constData(), 0755);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    bool setImmutable(bool on)
+    {
+        const int fd = ::open(QFile::encodeName(m_dir).constData(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0)
+            return false;
+        int flags = 0;
+        bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        ::close(fd);
+        return ok;
+    }
+    QString m_dir;
+    bool m_immutable = false;
+    bool m_ok = false;
+};
+
+// Lets no file of this process grow beyond `bytes`, as a full disk would. Undone on
+// destruction.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
+} // namespace
+
+class TestHistoryFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void workFileNames_data();
+    void workFileNames();
+    void saveAsTargets_data();
+    void saveAsTargets();
+    void captions_data();
+    void captions();
+
+    void openWorksOnACopyUntilSaved_data();
+    void openWorksOnACopyUntilSaved();
+    void saveAsNames_data();
+    void saveAsNames();
+    void untitledFilesGoThroughSaveAs_data();
+    void untitledFilesGoThroughSaveAs();
+    void notAHistoryFile_data();
+    void notAHistoryFile();
+    void userFilesNamedLikeWorkingCopies_data();
+    void userFilesNamedLikeWorkingCopies();
+    void failedSaveKeepsBothFiles_data();
+    void failedSaveKeepsBothFiles();
+    void readOnlyMedium();
+    void saveQuestion_data();
+    void saveQuestion();
+    void completedNameIsNotOverwrittenUnasked_data();
+    void completedNameIsNotOverwrittenUnasked();
+
+private:
+    QTemporaryDir m_cache;
+};
+
+void TestHistoryFile::initTestCase()
+{
+    // Working copies that cannot lie beside their file go below the user's cache folder.
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(m_cache.path()));
+}
+
+void TestHistoryFile::workFileNames_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("avoid");
+    QTest::addColumn<QString>("work");
+    QTest::newRow("his") << "/data/x.his" << "" << "/data/x.tmp";
+    QTest::newRow("two-letter extension") << "/x/report.ab" << "" << "/x/reporttmp";
+    QTest::newRow("dot only in directory") << "/x.y/report" << "" << "/x.y/reptmp";
+    QTest::newRow("windows path") << "D:\\data\\plant.his" << "" << "D:\\data\\plant.tmp";
+    QTest::newRow("user file ending in tmp") << "/d/site.tmp" << "" << "/d/site.tmp.working";
+    QTest::newRow("user file Untitled.tmp") << "/d/Untitled.tmp" << "" << "/d/Untitled.tmp.working";
+    QTest::newRow("twin is the user's other file") << "/d/a.his" << "/d/a.tmp" << "/d/a.his.working";
+}
+
+void TestHistoryFile::workFileNames()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, avoid);
+    QFETCH(QString, work);
+    QCOMPARE(HistoryFile::WorkFileFor(file, avoid), work);
+}
+
+void TestHistoryFile::saveAsTargets_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("no dot") << "/x/report" << "/x/report.his";
+    QTest::newRow("other extension") << "/x/report.ab" << "/x/report.ab";
+    QTest::newRow("dot only in directory") << "/x.y/report" << "/x.y/report";
+    QTest::newRow("his") << "/x/new.his" << "/x/new.his";
+}
+
+void TestHistoryFile::saveAsTargets()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, saved);
+    QCOMPARE(HistoryFile::SaveAsTarget(typed), saved);
+}
+
+void TestHistoryFile::captions_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("plain title") << "QVR-HISTORY" << "/data/new.his" << "QVR-HISTORY   [new.his]";
+    QTest::newRow("replaces the shown file") << "QVR-HISTORY   [plant.his]" << "/data/new.his"
+                                            << "QVR-HISTORY   [new.his]";
+    QTest::newRow("windows path") << "QVR-HISTORY   [a.his]" << "D:\\new.his" << "QVR-HISTORY   [new.his]";
+    QTest::newRow("name without directory") << "QVR-HISTORY" << "plain.his" << "QVR-HISTORY   [plain.his]";
+    QTest::newRow("bracket at the start") << "[old.his]" << "/d/n.his" << "   [n.his]";
+}
+
+void TestHistoryFile::captions()
+{
+    QFETCH(QString, caption);
+    QFETCH(QString, file);
+    QFETCH(QString, expected);
+    QCOMPARE(HistoryFile::FileCaption(caption, file), expected);
+}
+
+void TestHistoryFile::openWorksOnACopyUntilSaved_data()
+{
+    QTest::addColumn<bool>("staleTwin");
+    QTest::addColumn<bool>("save");
+    QTest::newRow("quit without saving") << false << false;
+    QTest::newRow("stale working copy, quit without saving") << true << false;
+    QTest::newRow("save") << false << true;
+}
+
+void TestHistoryFile::openWorksOnACopyUntilSaved()
+{
+    QFETCH(bool, staleTwin);
+    QFETCH(bool, save);
+    QTemporaryDir dir;
+    const QString his = dir.filePath(QStringLiteral("x.his"));
+    const QString tmp = dir.filePath(QStringLiteral("x.tmp"));
+    makeHistoryFile(his, 5);
+    if (staleTwin) {
+        QFile f(tmp);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("left behind by a crash");
+    }
+    const QByteArray before = fileHash(his);
+
+    FileFixture f(dir.path());
+    QString path = his;
+    QVERIFY(f.ops.OpenHistoryFile(path));
+    QVERIFY(!f.file.gFileCancelled);
+    QCOMPARE(f.file.gFileName, his);
+    QCOMPARE(f.file.gWorkFile, tmp);
+    QVERIFY(f.asker.messages.isEmpty());
+    QVERIFY(f.display.refreshes > 0);
+    QVERIFY(addEvent(f, 9));
+    QCOMPARE(fileHash(his), before);
+
+    if (save) {
+        f.file.gNewData = true;
+        QVERIFY(f.ops.SaveHistoryFile());
+        QVERIFY(!f.file.gNewData);
+        // The saved file stands alone: no log beside it, and the new event is in it.
+        QCOMPARE(rowCount(his), 6);
+        QCOMPARE(rowCount(his, QStringLiteral(" WHERE TableauAdresse = 9")), 1);
+        QCOMPARE(query(his, QStringLiteral("PRAGMA journal_mode")), QStringList{QStringLiteral("delete")});
+        QVERIFY(!QFileInfo::exists(his + QStringLiteral("-wal")));
+        QVERIFY(!QFileInfo::exists(his + QStringLiteral(".saving")));
+        // The working copy is still open and usable after the save.
+        QVERIFY(addEvent(f, 10));
+    }
+    f.ops.CloseHistoryFile();
+    QVERIFY(!QFileInfo::exists(tmp));
+    QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("x.his")});
+    if (!save)
+        QCOMPARE(fileHash(his), before);
+    QCOMPARE(rowCount(his), save ? 6 : 5);
+}
+
+void TestHistoryFile::saveAsNames_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("saved");
+    QTest::addColumn<QString>("work");
+    QTest::newRow("no extension") << "report" << "report.his" << "report.tmp";
+    QTest::newRow("two-letter extension") << "report.ab" << "report.ab" << "reporttmp";
+    QTest::newRow("dot only in directory") << "x.y/report" << "x.y/report" << "x.y/reptmp";
+    QTest::newRow("his") << "new.his" << "new.his" << "new.tmp";
+}
+
+void TestHistoryFile::saveAsNames()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, saved);
+    QFETCH(QString, work);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("x.y")));
+    FileFixture f(dir.path());
+    QVERIFY(f.ops.NewHistoryFile());
+    QCOMPARE(f.file.gFileName, dir.filePath(QStringLiteral("Untitled.his")));
+    QCOMPARE(f.file.gWorkFile, dir.filePath(QStringLiteral("Untitled.tmp")));
+    QVERIFY(addEvent(f, 4));
+    f.file.gNewData = true;
+
+    f.asker.saveAnswers << dir.filePath(typed);
+    QVERIFY(f.ops.SaveHistoryFile());
+    QVERIFY(!f.file.gFileCancelled);
+    QVERIFY(!f.file.gNewData);
+    QCOMPARE(f.file.gFileName, dir.filePath(saved));
+    QCOMPARE(f.file.gWorkFile, dir.filePath(work));
+    QCOMPARE(rowCount(dir.filePath(saved), QStringLiteral(" WHERE TableauAdresse = 4")), 1);
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("Untitled.tmp"))));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("Untitled.his"))));
+    QCOMPARE(f.asker.dialogTitles.value(0), QStringLiteral("save history file as"));
+    QCOMPARE(f.asker.dialogTitles.value(1), QStringLiteral("QVR-HISTORY (*.his)"));
+
+    // The new working copy is the database now: what is added there reaches the file.
+    QVERIFY(addEvent(f, 5));
+    QVERIFY(f.ops.SaveHistoryFile());
+    QCOMPARE(rowCount(dir.filePath(saved)), 2);
+    f.ops.CloseHistoryFile();
+    QVERIFY(!QFileInfo::exists(dir.filePath(work)));
+}
+
+void TestHistoryFile::untitledFilesGoThroughSaveAs_data()
+{
+    QTest::addColumn<bool>("userFileNamedUntitled");
+    QTest::newRow("new file") << false;
+    QTest::newRow("user's Untitled.his elsewhere") << true;
+}
+
+void TestHistoryFile::untitledFilesGoThroughSaveAs()
+{
+    QFETCH(bool, userFileNamedUntitled);
+    QTemporaryDir install, elsewhere;
+    FileFixture f(install.path());
+    if (userFileNamedUntitled) {
+        const QString his = elsewhere.filePath(QStringLiteral("Untitled.his"));
+        makeHistoryFile(his, 2);
+        QString path = his;
+        QVERIFY(f.ops.OpenHistoryFile(path));
+    } else {
+        QVERIFY(f.ops.NewHistoryFile());
+    }
+    const QString work = f.file.gWorkFile;
+    QVERIFY(addEvent(f, 6));
+    f.file.gNewData = true;
+
+    // The dialog is shown; cancelling it keeps everything as it was.
+    QVERIFY(!f.ops.SaveHistoryFile());
+    QCOMPARE(f.asker.dialogTitles.size(), 2);
+    QVERIFY(f.file.gFileCancelled);
+    QVERIFY(f.file.gNewData);
+    QVERIFY(f.asker.messages.isEmpty());
+    QCOMPARE(f.file.gWorkFile, work);
+    QCOMPARE(rowCount(work, QStringLiteral(" WHERE TableauAdresse = 6")), 1);
+}
+
+void TestHistoryFile::notAHistoryFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("previousFileOpen");
+    const char *kinds[] = {"text", "empty", "truncated", "corrupt page", "old engine", "other database"};
+    for (const char *kind : kinds) {
+        QTest::addRow("%s, a file open", kind) << QString::fromLatin1(kind) << true;
+        QTest::addRow("%s, no file open", kind) << QString::fromLatin1(kind) << false;
+    }
+}
+
+void TestHistoryFile::notAHistoryFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, previousFileOpen);
+    QTemporaryDir good, bad;
+    const QString goodFile = good.filePath(QStringLiteral("good.his"));
+    makeHistoryFile(goodFile, 3);
+    const QString badFile = bad.filePath(QStringLiteral("bad.his"));
+    {
+        QByteArray content;
+        if (kind == QLatin1String("text")) {
+            content = "Panel 3, event list\r\nnot a database\r\n";
+        } else if (kind == QLatin1String("truncated") || kind == QLatin1String("corrupt page")) {
+            const QString full = bad.filePath(QStringLiteral("full"));
+            makeHistoryFile(full, 400);
+            QFile f(full);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            content = f.readAll();
+            f.close();
+            QFile::remove(full);
+            if (kind == QLatin1String("truncated"))
+                content.truncate(content.size() / 2);
+            else
+                content.replace(content.size() - 4096, 4096, QByteArray(4096, '\x5a'));
+        } else if (kind == QLatin1String("old engine")) {
+            content = QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(4076, '\0');
+        } else if (kind == QLatin1String("other database")) {
+            QVERIFY(execOn(badFile, QStringLiteral("CREATE TABLE addresses (name TEXT); "
+                                                   "INSERT INTO addresses VALUES ('x')")));
+        }
+        if (kind != QLatin1String("other database")) {
+            QFile f(badFile);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+    }
+    const QByteArray badBefore = fileHash(badFile);
+
+    FileFixture f(good.path());
+    if (previousFileOpen) {
+        QString path = goodFile;
+        QVERIFY(f.ops.OpenHistoryFile(path));
+        QVERIFY(addEvent(f, 8));
+    }
+    const FileState before = f.file;
+
+    QString path;
+    f.asker.openAnswers << badFile;
+    QString error;
+    QVERIFY(!f.ops.OpenHistoryFile(path, &error));
+    QCOMPARE(path, badFile);
+    QVERIFY(f.file.gFileCancelled);
+    QCOMPARE(f.asker.messages.size(), 1);
+    QVERIFY2(f.asker.messages.first().contains(QStringLiteral("not a history file")), qPrintable(error));
+    // Nothing changed on disk: the file as it was, nothing left beside it.
+    QCOMPARE(fileHash(badFile), badBefore);
+    QCOMPARE(entries(bad.path()), QStringList{QStringLiteral("bad.his")});
+    // The program is where it was before.
+    QCOMPARE(f.file.gFileName, before.gFileName);
+    QCOMPARE(f.file.gWorkFile, before.gWorkFile);
+    if (previousFileOpen) {
+        QVERIFY(f.store.gDatabase && f.store.gDatabase->isOpen());
+        QVERIFY(addEvent(f, 8));
+        QVERIFY(f.ops.SaveHistoryFile());
+        QCOMPARE(rowCount(goodFile, QStringLiteral(" WHERE TableauAdresse = 8")), 2);
+    } else {
+        QVERIFY(!f.store.gDatabase);
+        QVERIFY(f.file.gWorkFile.isEmpty());
+    }
+}
+
+void TestHistoryFile::userFilesNamedLikeWorkingCopies_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::newRow("open site.tmp") << "open site.tmp";
+    QTest::newRow("save as the working copy's name") << "save as working copy";
+    QTest::newRow("open the working copy itself") << "open working copy";
+    QTest::newRow("new file while the user's Untitled.tmp is open") << "new over Untitled.tmp";
+}
+
+void TestHistoryFile::userFilesNamedLikeWorkingCopies()
+{
+    QFETCH(QString, scenario);
+    QTemporaryDir dir;
+    FileFixture f(dir.path());
+    auto at = [&](const char *name) { return dir.filePath(QString::fromLatin1(name)); };
+
+    if (scenario == QLatin1String("open site.tmp")) {
+        makeHistoryFile(at("site.tmp"), 2);
+        QString path = at("site.tmp");
+        QVERIFY(f.ops.OpenHistoryFile(path));
+        QVERIFY(!HistoryFileCopy::SameFile(f.file.gWorkFile, at("site.tmp")));
+        QVERIFY(addEvent(f, 7));
+        QVERIFY(f.ops.SaveHistoryFile());
+        QCOMPARE(rowCount(at("site.tmp")), 3);
+        f.ops.CloseHistoryFile();
+        QCOMPARE(rowCount(at("site.tmp")), 3);
+        QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("site.tmp")});
+    } else if (scenario == QLatin1String("save as working copy")) {
+        makeHistoryFile(at("x.his"), 2);
+        const QByteArray before = fileHash(at("x.his"));
+        QString path = at("x.his");
+        QVERIFY(f.ops.OpenHistoryFile(path));
+        QCOMPARE(f.file.gWorkFile, at("x.tmp"));
+        QVERIFY(addEvent(f, 7));
+        f.file.gNewData = true;
+        f.asker.saveAnswers << at("x.tmp");
+        QVERIFY(f.ops.SaveHistoryFileAs());
+        QCOMPARE(f.file.gFileName, at("x.tmp"));
+        QVERIFY(!HistoryFileCopy::SameFile(f.file.gWorkFile, at("x.tmp")));
+        QCOMPARE(rowCount(at("x.tmp")), 3);
+        QCOMPARE(fileHash(at("x.his")), before);
+        QVERIFY(addEvent(f, 8));
+        f.ops.CloseHistoryFile();
+        QCOMPARE(rowCount(at("x.tmp")), 3);
+        QCOMPARE(entries(dir.path()), (QStringList{QStringLiteral("x.his"), QStringLiteral("x.tmp")}));
+    } else if (scenario == QLatin1String("open working copy")) {
+        makeHistoryFile(at("x.his"), 2);
+        QString path = at("x.his");
+        QVERIFY(f.ops.OpenHistoryFile(path));
+        QVERIFY(addEvent(f, 7));
+        // The user picks the working copy as a file of his own: it is his from now on.
+        path = at("x.tmp");
+        QVERIFY(f.ops.OpenHistoryFile(path));
+        QCOMPARE(f.file.gFileName, at("x.tmp"));
+        QCOMPARE(rowCount(at("x.tmp")), 3);
+        f.ops.CloseHistoryFile();
+        QCOMPARE(rowCount(at("x.tmp")), 3);
+        QCOMPARE(rowCount(at("x.his")), 2);
+    } else {
+        makeHistoryFile(at("Untitled.tmp"), 2);
+        QString path = at("Untitled.tmp");
+        QVERIFY(f.ops.OpenHistoryFile(path));
+        QVERIFY(f.ops.NewHistoryFile());
+        QVERIFY(!HistoryFileCopy::SameFile(f.file.gWorkFile, at("Untitled.tmp")));
+        QCOMPARE(rowCount(at("Untitled.tmp")), 2);
+        f.ops.CloseHistoryFile();
+        QCOMPARE(rowCount(at("Untitled.tmp")), 2);
+    }
+}
+
+void TestHistoryFile::failedSaveKeepsBothFiles_data()
+{
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("directory not writable") << "directory";
+    QTest::newRow("disk full") << "full";
+    QTest::newRow("target replaced by a folder") << "folder";
+}
+
+void TestHistoryFile::failedSaveKeepsBothFiles()
+{
+    QFETCH(QString, cause);
+    QTemporaryDir dir;
+    const QString sub = dir.filePath(QStringLiteral("site"));
+    QVERIFY(QDir().mkpath(sub));
+    const QString his = sub + QStringLiteral("/plant.his");
+    makeHistoryFile(his, 2);
+    const QByteArray before = fileHash(his);
+
+    FileFixture f(dir.path());
+    QString path = his;
+    QVERIFY(f.ops.OpenHistoryFile(path));
+    const QString work = f.file.gWorkFile;
+    // Enough events that the copy is larger than the space left when the disk is full.
+    QVERIFY(f.store.gDatabase->execute(QStringLiteral(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+        "INSERT INTO HISTORY (TableauAdresse, Text1, Text2) SELECT 5, 'Neue Meldung', 'Zeile 2' FROM n")));
+    f.file.gNewData = true;
+
+    bool saved = true;
+    if (cause == QLatin1String("directory")) {
+        // The working copy lies in the same folder, so it must exist before the folder is
+        // locked; it stays writable itself.
+        UnwritableDir lock(sub);
+        if (!lock.ok())
+            QSKIP("this file system lets this user write into any folder");
+        saved = f.ops.SaveHistoryFile();
+    } else if (cause == QLatin1String("full")) {
+        FileSizeLimit limit(QFileInfo(his).size() + 8192);
+        saved = f.ops.SaveHistoryFile();
+    } else {
+        QVERIFY(QFile::rename(his, his + QStringLiteral(".orig")));
+        QVERIFY(QDir().mkdir(his));
+        QVERIFY(QFile::copy(his + QStringLiteral(".orig"), his + QStringLiteral("/inside")));
+        saved = f.ops.SaveHistoryFile();
+        QVERIFY(QFileInfo(his).isDir());
+        QCOMPARE(fileHash(his + QStringLiteral("/inside")), before);
+        QVERIFY(QDir(his).removeRecursively());
+        QVERIFY(QFile::rename(his + QStringLiteral(".orig"), his));
+    }
+    QVERIFY(!saved);
+    QVERIFY(f.file.gFileCancelled);
+    QVERIFY(f.file.gNewData);
+    QCOMPARE(f.asker.messages.size(), 1);
+    QVERIFY(f.asker.messages.first().contains(QStringLiteral("could not be saved")));
+    QCOMPARE(fileHash(his), before);
+    QVERIFY(!QFileInfo::exists(his + QStringLiteral(".saving")));
+    // The working copy still holds everything and the program goes on with it.
+    QCOMPARE(f.file.gWorkFile, work);
+    QVERIFY(addEvent(f, 6));
+    QVERIFY(f.ops.SaveHistoryFile());
+    QCOMPARE(rowCount(his), 3003);
+}
+
+void TestHistoryFile::readOnlyMedium()
+{
+    QTemporaryDir dir;
+    const QString medium = dir.filePath(QStringLiteral("cd"));
+    QVERIFY(QDir().mkpath(medium));
+    const QString his = medium + QStringLiteral("/archive.his");
+    makeHistoryFile(his, 4);
+    const QByteArray before = fileHash(his);
+    UnwritableDir lock(medium);
+    if (!lock.ok())
+        QSKIP("this file system lets this user write into any folder");
+
+    FileFixture f(dir.path());
+    QString path = his;
+    QVERIFY(f.ops.OpenHistoryFile(path));
+    QVERIFY(f.asker.messages.isEmpty());
+    QCOMPARE(f.file.gFileName, his);
+    QVERIFY(!f.file.gWorkFile.startsWith(medium));
+    QCOMPARE(rowCount(f.file.gWorkFile), 4);
+    QVERIFY(addEvent(f, 1));
+    f.file.gNewData = true;
+    QVERIFY(!f.ops.SaveHistoryFile());
+    QCOMPARE(f.asker.messages.size(), 1);
+    QCOMPARE(fileHash(his), before);
+    // Saved elsewhere, the data is all there.
+    f.asker.saveAnswers << dir.filePath(QStringLiteral("copy"));
+    QVERIFY(f.ops.SaveHistoryFileAs());
+    QCOMPARE(rowCount(dir.filePath(QStringLiteral("copy.his"))), 5);
+    f.ops.CloseHistoryFile();
+}
+
+void TestHistoryFile::saveQuestion_data()
+{
+    QTest::addColumn<bool>("newData");
+    QTest::addColumn<bool>("untitled");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("saveAs");
+    QTest::addColumn<bool>("goOn");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<int>("savedRows");
+    const int yes = int(Asker::Answer::Yes), no = int(Asker::Answer::No);
+    QTest::newRow("nothing new") << false << false << yes << "" << true << false << 1;
+    QTest::newRow("no") << true << false << no << "" << true << true << 1;
+    QTest::newRow("yes saves") << true << false << yes << "" << true << true << 2;
+    QTest::newRow("yes, untitled, cancelled") << true << true << yes << "" << false << true << 0;
+    QTest::newRow("yes, untitled, named") << true << true << yes << "named" << true << true << 1;
+}
+
+void TestHistoryFile::saveQuestion()
+{
+    QFETCH(bool, newData);
+    QFETCH(bool, untitled);
+    QFETCH(int, answer);
+    QFETCH(QString, saveAs);
+    QFETCH(bool, goOn);
+    QFETCH(bool, asked);
+    QFETCH(int, savedRows);
+    QTemporaryDir dir;
+    FileFixture f(dir.path());
+    const QString his = dir.filePath(QStringLiteral("plant.his"));
+    if (untitled) {
+        QVERIFY(f.ops.NewHistoryFile());
+    } else {
+        makeHistoryFile(his, 1);
+        QString path = his;
+        QVERIFY(f.ops.OpenHistoryFile(path));
+    }
+    QVERIFY(addEvent(f, 2));
+    f.file.gNewData = newData;
+    f.asker.messageAnswers << Asker::Answer(answer);
+    if (!saveAs.isEmpty())
+        f.asker.saveAnswers << dir.filePath(saveAs);
+
+    QCOMPARE(f.ops.AskSaveChanges(), goOn);
+    QCOMPARE(f.file.gFileCancelled, !goOn);
+    QCOMPARE(f.asker.messages.size(), asked ? 1 : 0);
+    if (asked)
+        QCOMPARE(f.asker.messages.first(), QStringLiteral("Save changes?"));
+    const QString target = saveAs.isEmpty() ? his : dir.filePath(saveAs + QStringLiteral(".his"));
+    if (savedRows > 0)
+        QCOMPARE(rowCount(target), savedRows);
+    else
+        QVERIFY(!QFileInfo::exists(target));
+    // Unsaved data stays marked as unsaved unless it was saved.
+    const bool savedNow = answer == int(Asker::Answer::Yes) && goOn && newData;
+    QCOMPARE(f.file.gNewData, newData && !savedNow);
+}
+
+void TestHistoryFile::completedNameIsNotOverwrittenUnasked_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::newRow("keep it") << int(Asker::Answer::No);
+    QTest::newRow("replace it") << int(Asker::Answer::Yes);
+}
+
+void TestHistoryFile::completedNameIsNotOverwrittenUnasked()
+{
+    QFETCH(int, answer);
+    QTemporaryDir dir;
+    const QString existing = dir.filePath(QStringLiteral("report.his"));
+    makeHistoryFile(existing, 7);
+    FileFixture f(dir.path());
+    QVERIFY(f.ops.NewHistoryFile());
+    QVERIFY(addEvent(f, 1));
+    // The dialog asked about "report", which does not exist; "report.his" does.
+    f.asker.saveAnswers << dir.filePath(QStringLiteral("report"));
+    f.asker.messageAnswers << Asker::Answer(answer);
+    const bool replace = answer == int(Asker::Answer::Yes);
+    QCOMPARE(f.ops.SaveHistoryFileAs(), replace);
+    QCOMPARE(f.asker.messages.size(), 1);
+    QCOMPARE(f.file.gFileCancelled, !replace);
+    QCOMPARE(rowCount(existing), replace ? 1 : 7);
+}
+
+QTEST_GUILESS_MAIN(TestHistoryFile)
+#include "tst_historyfile.moc"
