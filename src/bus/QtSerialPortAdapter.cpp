@@ -322,11 +322,17 @@ void QtSerialPortAdapter::onError(QSerialPort::SerialPortError error)
         return; // refused settings and the like are answered by the setters' results
     }
     m_error = m_port.errorString();
-    const bool gone = error == QSerialPort::ResourceError;
+    // A read error means the device is gone (unplugged, the other end of a terminal
+    // closed); Qt would report it again on every event round, so the port is closed and
+    // the link sees one error event. Sends then fail and the read-out times out.
+    if (error != QSerialPort::WriteError && m_port.isOpen())
+        m_port.close();
+    if (m_errorPending)
+        return;
+    m_errorPending = true;
     // Not from inside a call on the port: the handler runs from the event loop.
-    QTimer::singleShot(0, this, [this, gone] {
-        if (gone && m_port.isOpen())
-            m_port.close(); // the device went away; don't spin on it
+    QTimer::singleShot(0, this, [this] {
+        m_errorPending = false;
         notify(EventError);
     });
 }

@@ -91,7 +91,7 @@ private:
     int m_sThreshold = 0;
     bool m_pseudoTerminal = false;
     bool m_notifyPending = false;
-    bool m_inNotify = false;
+    bool m_errorPending = false;
 };
 
 } // namespace qvr
