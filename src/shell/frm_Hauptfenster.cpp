@@ -12,7 +12,12 @@
 #include "store/HistoryFile.h"
 #include "store/HistorySchema.h"
 #include "store/StoreState.h"
+#include "decode/ReadoutState.h"
+#include "view/HistoryGridModel.h"
 #include "view/ViewState.h"
+#include "view/frm_Historiendaten.h"
+#include "view/frm_drucken.h"
+#include "view/frm_filter.h"
 
 #include <QAction>
 #include <QApplication>
@@ -59,7 +64,8 @@ QString withoutTrailingSeparator(QString path)
 frm_Hauptfenster::frm_Hauptfenster(std::unique_ptr<SettingsStore> settings,
                                    std::unique_ptr<Asker> asker, QWidget *parent)
     : QMainWindow(parent), m_settings(std::move(settings)), m_asker(std::move(asker)),
-      m_store(std::make_unique<StoreState>()), m_view(std::make_unique<ViewState>())
+      m_store(std::make_unique<StoreState>()),
+      m_readout(std::make_unique<ReadoutState>()), m_view(std::make_unique<ViewState>())
 {
     setObjectName(QStringLiteral("frm_Hauptfenster"));
     m_files = std::make_unique<HistoryFile>(m_file, *m_store, *m_settings, m_texts, *m_asker, this);
@@ -351,14 +357,8 @@ void frm_Hauptfenster::applyLayoutRules()
     m_startbildWindow->setGeometry(0, 0, width(), Twips::toPixels(*this, backgroundTw));
     m_startbildWindow->lower();
 
-    if (m_historyWindow) {
-        m_historyWindow->setGeometry(0, 0, width(), height());
-        if (auto *grid = m_historyWindow->findChild<QWidget *>(QStringLiteral("Grid"))) {
-            const int widthTw = Twips::fromPixels(*this, width());
-            grid->resize(Twips::toPixels(*this, qMax(0, widthTw - 1000)),
-                         Twips::toPixels(*this, qMax(0, heightTw - 2000)));
-        }
-    }
+    if (frm_Historiendaten *history = historyWindow())
+        history->resizeToMainWindow(size());
 }
 
 // ---------------------------------------------------------------------------------------
@@ -438,7 +438,14 @@ void frm_Hauptfenster::openFile()
 void frm_Hauptfenster::filterData()
 {
     MousePointer::showHourglass();
-    // The filter window is shown here, modally, once it is part of the program.
+    // The filter narrows what the history window shows; bring it back if it was closed.
+    if (!historyWindow())
+        showHistoryWindow();
+    if (frm_Historiendaten *history = historyWindow()) {
+        MousePointer::showHourglass();
+        frm_filter window(*m_store, *m_readout, *history, m_texts, *m_asker, this);
+        window.exec();
+    }
     MousePointer::restoreDefault();
 }
 
@@ -447,7 +454,22 @@ void frm_Hauptfenster::printFile()
     if (m_file.gNewData && !m_files->AskSaveChanges())
         return;
     MousePointer::showHourglass();
-    // The print window is shown here, modally, once the history grid it prints exists.
+    frm_drucken::Source source;
+    if (frm_Historiendaten *history = historyWindow())
+        source.grid = history->gridModel();
+    source.gFileName = m_file.gFileName;
+    source.versionText = m_panels[3]->text();
+    source.programTitle = m_texts.ResText(1000);
+    frm_drucken window(m_texts, *m_asker, source, PrinterCatalog::installed(), this);
+    QAction *button = m_buttons[5];
+    connect(&window, &frm_drucken::printToolButtonPressed, this, [button](bool pressed) {
+        button->setCheckable(pressed);
+        button->setChecked(pressed);
+    });
+    connect(&window, &frm_drucken::defaultPointerRequested, this, &MousePointer::restoreDefault);
+    window.exec();
+    button->setChecked(false);
+    button->setCheckable(false);
     MousePointer::restoreDefault();
 }
 
@@ -493,9 +515,10 @@ void frm_Hauptfenster::runHelpCommand(int index)
 // ---------------------------------------------------------------------------------------
 // History window
 
-QWidget *frm_Hauptfenster::historyWindow() const
+frm_Historiendaten *frm_Hauptfenster::historyWindow() const
 {
-    return m_historyWindow ? m_historyWindow->widget() : nullptr;
+    return m_historyWindow ? qobject_cast<frm_Historiendaten *>(m_historyWindow->widget())
+                           : nullptr;
 }
 
 bool frm_Hauptfenster::isHistoryWindowOpen() const
@@ -505,10 +528,18 @@ bool frm_Hauptfenster::isHistoryWindowOpen() const
 
 void frm_Hauptfenster::showHistoryWindow()
 {
-    // The history window is created here once it is part of the program; until then
-    // the pointer set by the command is restored at once.
-    MousePointer::restoreDefault();
+    if (!m_historyWindow) {
+        // Its load opens the records of HISTORY and fills the grid.
+        auto *history = new frm_Historiendaten(*m_store, *m_readout, *m_view, m_texts, *m_asker,
+                                               this);
+        m_historyWindow = m_mdi->addSubWindow(history);
+        m_historyWindow->setAttribute(Qt::WA_DeleteOnClose);
+        m_historyWindow->setObjectName(QStringLiteral("frm_Historiendaten_window"));
+    }
+    m_historyWindow->show();
+    m_mdi->setActiveSubWindow(m_historyWindow);
     applyLayoutRules();
+    MousePointer::restoreDefault();
 }
 
 void frm_Hauptfenster::closeHistoryWindow()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HelpViewer.h"
 #include "ShellState.h"
 #include "core/TextTable.h"
 #include "store/FileState.h"
@@ -21,12 +22,13 @@ class QToolBar;
 namespace qvr {
 
 class Asker;
-class HelpViewer;
 class HistoryFile;
 class SettingsStore;
 class SingleInstance;
 class StoreState;
+struct ReadoutState;
 struct ViewState;
+class frm_Historiendaten;
 class frm_Startbild;
 
 // The main window: a multi-document frame with the File, Settings and "?" menus, the
@@ -81,7 +83,8 @@ public:
     HelpViewer *helpViewer() const { return m_help; }
     frm_Startbild *backgroundWindow() const { return m_startbild; }
     QMdiSubWindow *backgroundSubWindow() const { return m_startbildWindow; }
-    QWidget *historyWindow() const;
+    frm_Historiendaten *historyWindow() const;
+    ReadoutState &readoutState() { return *m_readout; }
     bool isShutDown() const { return m_shutDown; }
 
 protected:
@@ -113,6 +116,7 @@ private:
     Texts m_texts;
     FileState m_file;
     std::unique_ptr<StoreState> m_store;
+    std::unique_ptr<ReadoutState> m_readout;
     std::unique_ptr<ViewState> m_view;
     ShellState m_shell;
     std::unique_ptr<HistoryFile> m_files;

@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QMouseEvent>
 #include <QRadioButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 namespace qvr {
@@ -50,10 +51,6 @@ frm_Sprache::frm_Sprache(Texts &texts, SettingsStore &settings, std::function<vo
 
     setMinimumWidth(260);
     adjustSize();
-    if (mainWindow) {
-        const QRect m = mainWindow->geometry();
-        move(m.left() + (m.width() - width()) / 2, m.top() + (m.height() - height()) / 2);
-    }
 }
 
 bool frm_Sprache::eventFilter(QObject *watched, QEvent *event)
@@ -95,6 +92,16 @@ void frm_Sprache::done(int result)
             m_onClosed();
     }
     QDialog::done(result);
+}
+
+void frm_Sprache::showEvent(QShowEvent *e)
+{
+    // Centred over the main window once the final size is known.
+    if (QWidget *main = parentWidget()) {
+        const QRect m = main->geometry();
+        move(m.left() + (m.width() - width()) / 2, m.top() + (m.height() - height()) / 2);
+    }
+    QDialog::showEvent(e);
 }
 
 } // namespace qvr

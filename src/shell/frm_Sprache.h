@@ -26,6 +26,7 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     bool event(QEvent *e) override;
+    void showEvent(QShowEvent *e) override;
 
 private:
     void choose(int languageOffset);

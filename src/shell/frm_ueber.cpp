@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 namespace qvr {
@@ -58,10 +59,16 @@ frm_über::frm_über(const Texts &texts, const QString &version, QWidget *mainWi
     layout->addLayout(buttons);
     adjustSize();
 
-    if (mainWindow) {
-        const QRect m = mainWindow->geometry();
+}
+
+void frm_über::showEvent(QShowEvent *e)
+{
+    // Centred over the main window once the final size is known.
+    if (QWidget *main = parentWidget()) {
+        const QRect m = main->geometry();
         move(m.left() + (m.width() - width()) / 2, m.top() + (m.height() - height()) / 2);
     }
+    QDialog::showEvent(e);
 }
 
 } // namespace qvr

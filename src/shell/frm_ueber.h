@@ -17,6 +17,9 @@ public:
 
     QPushButton *command1() const { return m_command1; }
 
+protected:
+    void showEvent(QShowEvent *e) override;
+
 private:
     QPushButton *m_command1;
 };

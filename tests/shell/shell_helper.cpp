@@ -1,0 +1,142 @@
+#include "shell_helper.h"
+
+#include "core/SettingsStore.h"
+#include "store/Database.h"
+#include "store/HistorySchema.h"
+#include "store/Recordset.h"
+#include "store/StoreState.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QSettings>
+#include <QTest>
+
+namespace qvr::test {
+
+Asker::Answer ScriptedAsker::message(const QString &text, const QString &, Icon icon,
+                                     Buttons buttons, bool systemModal)
+{
+    calls.append({QStringLiteral("message"), text, icon, buttons, systemModal});
+    if (!answers.isEmpty())
+        return answers.takeFirst();
+    return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
+}
+
+QString ScriptedAsker::openFileName(const QString &title, const QString &, const QString &)
+{
+    calls.append({QStringLiteral("open"), title});
+    return openNames.isEmpty() ? QString() : openNames.takeFirst();
+}
+
+QString ScriptedAsker::saveFileName(const QString &title, const QString &, const QString &,
+                                    const QString &)
+{
+    calls.append({QStringLiteral("save"), title});
+    return saveNames.isEmpty() ? QString() : saveNames.takeFirst();
+}
+
+QStringList ScriptedAsker::messageTexts() const
+{
+    QStringList out;
+    for (const Call &c : calls)
+        out << (c.kind == QLatin1String("message") ? c.text : c.kind);
+    return out;
+}
+
+ModalHandler::ModalHandler(std::function<void(QWidget *)> handler) : m_handler(std::move(handler))
+{
+    m_timer.setInterval(10);
+    QObject::connect(&m_timer, &QTimer::timeout, [this] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || m_handled)
+            return;
+        m_handled = true;
+        m_title = modal->windowTitle();
+        m_timer.stop();
+        m_handler(modal);
+    });
+    m_timer.start();
+}
+
+ModalHandler::~ModalHandler() = default;
+
+ShellFixture::ShellFixture()
+{
+    writeSettings(QString());
+}
+
+ShellFixture::~ShellFixture()
+{
+    destroyWindow();
+}
+
+void ShellFixture::writeSettings(const QString &extraIni)
+{
+    QFile f(path(QStringLiteral("settings.ini")));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write the settings file");
+    f.write(("[Installation]\nCurDir=" + m_dir.path() + "\n" + extraIni).toUtf8());
+}
+
+QString ShellFixture::readSetting(const QString &section, const QString &name) const
+{
+    QSettings ini(path(QStringLiteral("settings.ini")), QSettings::IniFormat);
+    const QVariant v = ini.value(section + QLatin1Char('/') + name);
+    return v.isValid() ? v.toString() : QStringLiteral("<absent>");
+}
+
+QString ShellFixture::makeHistoryFile(const QString &name) const
+{
+    const QString file = path(name);
+    StoreState store;
+    QString error;
+    if (!HistorySchema::CreateHistoryDatabase(store, file, &error))
+        qFatal("cannot create a history file: %s", qPrintable(error));
+    store.closeDatabase();
+    return file;
+}
+
+int ShellFixture::historyRows(const QString &file)
+{
+    auto db = Database::open(file, QString(), Database::Access::ReadOnly);
+    if (!db)
+        return -1;
+    auto rs = db->openRecordset(QStringLiteral("Select * From HISTORY"));
+    const int n = rs ? rs->recordCount() : -1;
+    rs.reset();
+    db->close();
+    return n;
+}
+
+frm_Hauptfenster &ShellFixture::window()
+{
+    if (!m_window) {
+        auto asker = std::make_unique<ScriptedAsker>();
+        m_asker = asker.get();
+        m_window = std::make_unique<frm_Hauptfenster>(
+            std::make_unique<SettingsStore>(
+                std::make_unique<IniSettingsBackend>(path(QStringLiteral("settings.ini")))),
+            std::move(asker));
+    }
+    return *m_window;
+}
+
+bool ShellFixture::start(const QStringList &arguments)
+{
+    return window().startUp(QStringList{QStringLiteral("qvr-history")} + arguments, lockPath());
+}
+
+bool ShellFixture::showActive()
+{
+    window().show();
+    window().activateWindow();
+    return QTest::qWaitForWindowActive(&window());
+}
+
+void ShellFixture::destroyWindow()
+{
+    m_window.reset();
+    m_asker = nullptr;
+}
+
+} // namespace qvr::test
