@@ -232,10 +232,11 @@ void frm_drucken::fillPrinterList()
     // comes after the printers and is told apart by its place, so a printer that happens
     // to be called like it is not mistaken for it.
     cmb_drucker->addItem(m_texts.ResText(6270));
-    const int current = int(m_printers.names.indexOf(m_printers.current));
-    cmb_drucker->setCurrentIndex(std::max(0, current));
-    if (current >= 0)
-        m_printer->setPrinterName(m_printers.current);
+    // Without a current printer the first one stands in, so the list never shows nothing.
+    const int current = std::max(0, int(m_printers.names.indexOf(m_printers.current)));
+    cmb_drucker->setCurrentIndex(current);
+    if (current < m_printers.names.size())
+        m_printer->setPrinterName(m_printers.names.at(current));
 }
 
 void frm_drucken::applyPageSettings()

@@ -2,8 +2,6 @@
 
 #include "core/TextTable.h"
 #include "print_test_helper.h"
-#include "view/PrintDocument.h"
-#include "view/PrintTableFormat.h"
 #include "view/frm_drucken.h"
 
 #include <QComboBox>
@@ -16,6 +14,39 @@
 
 using namespace qvr;
 using namespace qvr::printtest;
+
+namespace {
+
+struct Window
+{
+    Texts texts;
+    RecordingAsker asker;
+    GridModel grid;
+    std::unique_ptr<frm_drucken> form;
+
+    explicit Window(int rows, int language = 0, PrinterCatalog printers = {},
+                    const QString &path = "/daten/anlage.his")
+    {
+        texts.gLanguageOffset = qint16(language);
+        grid.rows = GridModel::makeRows(rows);
+        form = std::make_unique<frm_drucken>(texts, asker,
+                                             frm_drucken::Source{&grid, path, "3.4", "QVR-HISTORY"},
+                                             std::move(printers));
+    }
+    const PrintDocument &doc() const { return form->document(); }
+    void click(const QString &name) const { form->findChild<QPushButton *>(name)->click(); }
+    QString label(const QString &name) const { return form->findChild<QLabel *>(name)->text(); }
+};
+
+// Body rows on a full page.
+int rowsPerPage()
+{
+    Window w(300);
+    w.form->load();
+    return int(w.doc().placedOnPage(1).size()) - 1;
+}
+
+} // namespace
 
 class TestPrint : public QObject
 {
@@ -40,42 +71,6 @@ private slots:
     void printerList();
     void footerPath_data();
     void footerPath();
-
-private:
-    struct Window
-    {
-        Texts texts;
-        RecordingAsker asker;
-        GridModel grid;
-        std::unique_ptr<frm_drucken> form;
-    };
-    static std::unique_ptr<Window> open(int rows, int language = 0,
-                                        PrinterCatalog printers = {},
-                                        const QString &path = QStringLiteral("/daten/anlage.his"))
-    {
-        auto w = std::make_unique<Window>();
-        w->texts.gLanguageOffset = qint16(language);
-        w->grid.rows = GridModel::makeRows(rows);
-        w->form = std::make_unique<frm_drucken>(
-            w->texts, w->asker, frm_drucken::Source{&w->grid, path, "3.4", "QVR-HISTORY"},
-            printers);
-        w->form->load();
-        return w;
-    }
-    // Body rows that fit on one full page.
-    static int rowsPerPage()
-    {
-        const auto w = open(300);
-        return int(w->form->document().placedOnPage(1).size()) - 1;
-    }
-    template<typename T>
-    static T *child(const Window &w, const QString &name)
-    {
-        T *c = w.form->findChild<T *>(name);
-        if (!c)
-            qFatal("no control %s", qPrintable(name));
-        return c;
-    }
 };
 
 void TestPrint::tableFormat_data()
@@ -84,17 +79,12 @@ void TestPrint::tableFormat_data()
     QTest::addColumn<QString>("aligns"); // one letter per column, "" when rejected
     QTest::addColumn<int>("width");
     QTest::addColumn<QString>("header");
-
-    QTest::newRow("the printout's format") << frm_drucken::kTableFormat << "RCCCCCCCCLLLLLC" << 15577
-                                           << "";
-    QTest::newRow("header after the format") << "<+100|>+200;A|B" << "LR" << 300 << "A|B";
-    QTest::newRow("blanks around entries") << " ^+50 | <+70 ;" << "CL" << 120 << "";
+    QTest::newRow("the printout's") << frm_drucken::kTableFormat << "RCCCCCCCCLLLLLC" << 15577 << "";
+    QTest::newRow("header after the format") << "<+100| >+200 ;A|B" << "LR" << 300 << "A|B";
     QTest::newRow("no end") << "<+100|>+200" << "" << 0 << "";
     QTest::newRow("unknown alignment") << "<+100|*+200;" << "" << 0 << "";
     QTest::newRow("no plus") << "<100;" << "" << 0 << "";
-    QTest::newRow("width not a number") << "<+1x0;" << "" << 0 << "";
-    QTest::newRow("zero width") << "<+0;" << "" << 0 << "";
-    QTest::newRow("empty entry") << "<+100||>+5;" << "" << 0 << "";
+    QTest::newRow("bad width") << "<+1x0|<+0;" << "" << 0 << "";
 }
 
 void TestPrint::tableFormat()
@@ -103,14 +93,11 @@ void TestPrint::tableFormat()
     QFETCH(QString, aligns);
     QFETCH(int, width);
     QFETCH(QString, header);
-
     QString gotHeader, error;
     const PrintTableFormat f = PrintTableFormat::parse(text, &gotHeader, &error);
     QString gotAligns;
     for (const auto &c : f.columns())
-        gotAligns += c.align == PrintTableFormat::Align::Left     ? 'L'
-                     : c.align == PrintTableFormat::Align::Centre ? 'C'
-                                                                  : 'R';
+        gotAligns += "LCR"[int(c.align)];
     QCOMPARE(gotAligns, aligns);
     QCOMPARE(f.totalWidthTwips(), width);
     QCOMPARE(gotHeader, header);
@@ -133,9 +120,10 @@ void TestPrint::headerRow()
 {
     QFETCH(int, language);
     QFETCH(QString, expected);
-    const auto w = open(3, language);
-    QCOMPARE(w->form->document().headerCells(0).join('|'), expected);
-    QCOMPARE(w->form->document().pageHeader(), QString("QVR-History Version 3.4"));
+    Window w(3, language);
+    w.form->load();
+    QCOMPARE(w.doc().headerCells(0).join('|'), expected);
+    QCOMPARE(w.doc().pageHeader(), QString("QVR-History Version 3.4"));
 }
 
 void TestPrint::pagination_data()
@@ -151,29 +139,26 @@ void TestPrint::pagination_data()
     QTest::newRow("10000 rows") << 10000 << (10000 + perPage - 1) / perPage;
 }
 
-// Every row is printed once, in grid order, each page starts with the table header and
-// carries its own page number.
+// Every row is printed once, in grid order, above the bottom margin; each page starts with
+// the table header and carries its own page number.
 void TestPrint::pagination()
 {
     QFETCH(int, rows);
     QFETCH(int, pages);
-    const auto w = open(rows);
-    const PrintDocument &doc = w->form->document();
-    QCOMPARE(doc.pageCount(), pages);
+    Window w(rows);
+    w.form->load();
+    QCOMPARE(w.doc().pageCount(), pages);
     int next = 0;
     for (int p = 1; p <= pages; ++p) {
-        const auto placed = doc.placedOnPage(p);
-        QVERIFY(!placed.isEmpty());
-        QCOMPARE(placed.first().row, -1);
+        const auto placed = w.doc().placedOnPage(p);
+        QCOMPARE(placed.value(0).row, -1);
         for (qsizetype i = 1; i < placed.size(); ++i) {
             QCOMPARE(placed.at(i).row, next++);
-            QVERIFY(placed.at(i).y + placed.at(i).height
-                    <= doc.pageSize().height() - 1000 + 0.01);
+            QVERIFY(placed.at(i).y + placed.at(i).height <= w.doc().pageSize().height() - 1000);
         }
-        QVERIFY(doc.overlayTexts(p).contains(QString("Seite %1 von %2").arg(p).arg(pages)));
+        QVERIFY(w.doc().overlayTexts(p).contains(QString("Seite %1 von %2").arg(p).arg(pages)));
     }
     QCOMPARE(next, rows);
-    QCOMPARE(doc.rowCount(0), rows);
 }
 
 void TestPrint::printedCells_data()
@@ -182,13 +167,11 @@ void TestPrint::printedCells_data()
     QTest::addColumn<QString>("gridText");
     QTest::addColumn<int>("printedColumn");
     QTest::addColumn<QString>("printed");
-
-    QTest::newRow("semicolon in text line 1") << 12 << "Tür;offen" << 9 << QString::fromUtf8("Tür,offen");
-    QTest::newRow("semicolons in text line 3") << 14 << ";a;;b;" << 11 << ",a,,b,";
+    QTest::newRow("semicolons in text line 1") << 12 << "Tor;offen;" << 9 << "Tor,offen,";
     QTest::newRow("bar in text line 2 stays") << 13 << "Halle|Tor" << 10 << "Halle|Tor";
     QTest::newRow("semicolon outside text lines stays") << 15 << "1;5" << 12 << "1;5";
-    QTest::newRow("device type is the last column") << 17 << "PV" << 14 << "PV";
     QTest::newRow("stop time") << 6 << "06.12.2026 08:00" << 4 << "06.12.2026 08:00";
+    QTest::newRow("device type last") << 17 << "PV" << 14 << "PV";
 }
 
 void TestPrint::printedCells()
@@ -197,17 +180,12 @@ void TestPrint::printedCells()
     QFETCH(QString, gridText);
     QFETCH(int, printedColumn);
     QFETCH(QString, printed);
-
-    Texts texts;
-    RecordingAsker asker;
-    GridModel grid;
-    grid.rows = GridModel::makeRows(2);
-    grid.rows[1][gridColumn] = gridText;
-    // The hidden sort columns must never reach paper.
-    grid.rows[1][3] = grid.rows[1][5] = grid.rows[1][7] = "HIDDEN";
-    frm_drucken form(texts, asker, {&grid, "/x.his", "3.4", "T"}, {});
-    form.load();
-    const QStringList cells = form.document().rowCells(0, 1);
+    Window w(2);
+    w.grid.rows[1][gridColumn] = gridText;
+    // The hidden sort columns never reach paper.
+    w.grid.rows[1][3] = w.grid.rows[1][5] = w.grid.rows[1][7] = "HIDDEN";
+    w.form->load();
+    const QStringList cells = w.doc().rowCells(0, 1);
     QCOMPARE(cells.size(), 15);
     QCOMPARE(cells.at(printedColumn), printed);
     QVERIFY(!cells.contains("HIDDEN"));
@@ -235,8 +213,7 @@ void TestPrint::wideCellsWrapWithoutLoss()
     doc.endDoc();
     const QStringList lines = doc.cellLines(0, 0, 0);
     QVERIFY(lines.size() > 1);
-    const QString joined = lines.join(text.contains(' ') ? " " : "");
-    QCOMPARE(joined, text);
+    QCOMPARE(lines.join(text.contains(' ') ? " " : ""), text);
     const auto placed = doc.placedOnPage(1);
     QVERIFY(placed.at(1).height > placed.at(2).height);
 }
@@ -250,11 +227,9 @@ void TestPrint::zoom_data()
     QTest::newRow("after loading") << 0 << "" << 30 << "Zoomstufe ";
     QTest::newRow("minus from 30 stops at 10") << 0 << "-" << 10 << "Zoomstufe 10 %";
     QTest::newRow("minus at 10 stays") << 0 << "--" << 10 << "Zoomstufe 10 %";
-    QTest::newRow("plus") << 0 << "+" << 50 << "Zoomstufe 50 %";
     QTest::newRow("up to 390") << 0 << QString(18, '+') << 390 << "Zoomstufe 390 %";
     QTest::newRow("390 plus is 400") << 0 << QString(19, '+') << 400 << "Zoomstufe 400 %";
-    QTest::newRow("400 stays") << 0 << QString(25, '+') << 400 << "Zoomstufe 400 %";
-    QTest::newRow("back down from 400") << 0 << QString(19, '+') + "-" << 380 << "Zoomstufe 380 %";
+    QTest::newRow("400 stays, then down") << 0 << QString(25, '+') + "-" << 380 << "Zoomstufe 380 %";
     QTest::newRow("English") << 1 << "-+" << 30 << "Zoom 30 %";
 }
 
@@ -264,11 +239,12 @@ void TestPrint::zoom()
     QFETCH(QString, clicks);
     QFETCH(int, zoom);
     QFETCH(QString, label);
-    const auto w = open(5, language);
+    Window w(5, language);
+    w.form->load();
     for (QChar c : clicks)
-        child<QPushButton>(*w, c == '+' ? "CmdZoomPlus" : "CmdZoomMinus")->click();
-    QCOMPARE(w->form->zoom(), zoom);
-    QCOMPARE(child<QLabel>(*w, "LblZoom")->text(), label);
+        w.click(c == '+' ? "CmdZoomPlus" : "CmdZoomMinus");
+    QCOMPARE(w.form->zoom(), zoom);
+    QCOMPARE(w.label("LblZoom"), label);
 }
 
 void TestPrint::navigation_data()
@@ -278,7 +254,6 @@ void TestPrint::navigation_data()
     QTest::newRow("start") << "" << 1;
     QTest::newRow("previous on page 1 stays") << "2" << 1;
     QTest::newRow("next") << "3" << 2;
-    QTest::newRow("last") << "4" << 7;
     QTest::newRow("next on the last page stays") << "43" << 7;
     QTest::newRow("previous from last") << "42" << 6;
     QTest::newRow("first from anywhere") << "3331" << 1;
@@ -288,12 +263,13 @@ void TestPrint::navigation()
 {
     QFETCH(QString, clicks);
     QFETCH(int, page);
-    const auto w = open(rowsPerPage() * 6 + 1);
-    QCOMPARE(w->form->document().pageCount(), 7);
+    Window w(rowsPerPage() * 6 + 1);
+    w.form->load();
+    QCOMPARE(w.doc().pageCount(), 7);
     for (QChar c : clicks)
-        child<QPushButton>(*w, QString("Cmdprev(%1)").arg(c))->click();
-    QCOMPARE(w->form->previewPage(), page);
-    QCOMPARE(child<QLabel>(*w, "LblPrev")->text(), QString("Seite %1 von 7").arg(page));
+        w.click(QString("Cmdprev(%1)").arg(c));
+    QCOMPARE(w.form->previewPage(), page);
+    QCOMPARE(w.label("LblPrev"), QString("Seite %1 von 7").arg(page));
 }
 
 void TestPrint::printerList_data()
@@ -303,15 +279,13 @@ void TestPrint::printerList_data()
     QTest::addColumn<int>("language");
     QTest::addColumn<QStringList>("listed");
     QTest::addColumn<int>("selected");
-    QTest::addColumn<bool>("warned");
-
-    QTest::newRow("no printer") << QStringList() << "" << 0 << QStringList{"PDF-Datei"} << 0 << true;
-    QTest::newRow("no printer, English") << QStringList() << "" << 1 << QStringList{"PDF file"} << 0 << true;
+    QTest::newRow("no printer") << QStringList() << "" << 0 << QStringList{"PDF-Datei"} << 0;
+    QTest::newRow("no printer, English") << QStringList() << "" << 1 << QStringList{"PDF file"} << 0;
     QTest::newRow("current printer selected")
-        << QStringList{"Laser", "Tinte"} << "Tinte" << 0 << QStringList{"Laser", "Tinte", "PDF-Datei"} << 1
-        << false;
+        << QStringList{"Laser", "PDF-Datei"} << "PDF-Datei" << 0
+        << QStringList{"Laser", "PDF-Datei", "PDF-Datei"} << 1;
     QTest::newRow("no current printer")
-        << QStringList{"Laser"} << "" << 0 << QStringList{"Laser", "PDF-Datei"} << 0 << false;
+        << QStringList{"Laser"} << "" << 0 << QStringList{"Laser", "PDF-Datei"} << 0;
 }
 
 void TestPrint::printerList()
@@ -321,35 +295,29 @@ void TestPrint::printerList()
     QFETCH(int, language);
     QFETCH(QStringList, listed);
     QFETCH(int, selected);
-    QFETCH(bool, warned);
+    Window w(0, language, PrinterCatalog{installed, current});
+    QSignalSpy pressed(w.form.get(), &frm_drucken::printToolButtonPressed);
+    w.form->show(); // loads
+    QVERIFY(w.form->isVisible());
 
-    auto w = std::make_unique<Window>();
-    w->texts.gLanguageOffset = qint16(language);
-    w->form = std::make_unique<frm_drucken>(w->texts, w->asker,
-                                            frm_drucken::Source{&w->grid, "/a.his", "3.4", "QVR-HISTORY"},
-                                            PrinterCatalog{installed, current});
-    QSignalSpy pressed(w->form.get(), &frm_drucken::printToolButtonPressed);
-    w->form->show(); // loads
-    QVERIFY(w->form->isVisible());
-
-    QCOMPARE(w->asker.messages.size(), warned ? 1 : 0);
-    if (warned) {
-        const auto &m = w->asker.messages.first();
-        QCOMPARE(m.text, w->texts.ResText(30080) + "\n" + w->texts.ResText(30090));
+    // "No printer" warns once, and the window opens all the same.
+    QCOMPARE(w.asker.messages.size(), installed.isEmpty() ? 1 : 0);
+    if (installed.isEmpty()) {
+        const auto &m = w.asker.messages.first();
+        QCOMPARE(m.text, w.texts.ResText(30080) + "\n" + w.texts.ResText(30090));
         QCOMPARE(m.title, QString("QVR-HISTORY"));
         QCOMPARE(m.icon, Asker::Icon::Critical);
         QVERIFY(m.systemModal);
     }
-    auto *combo = child<QComboBox>(*w, "cmb_drucker");
+    auto *combo = w.form->findChild<QComboBox *>("cmb_drucker");
     QStringList got;
     for (int i = 0; i < combo->count(); ++i)
         got << combo->itemText(i);
     QCOMPARE(got, listed);
     QCOMPARE(combo->currentIndex(), selected);
-    QCOMPARE(w->form->document().pageCount(), 1);
 
     // The main window's print button is pressed while the window is open, released after.
-    w->form->close();
+    w.form->close();
     QCOMPARE(pressed.size(), 2);
     QCOMPARE(pressed.at(0).at(0).toBool(), true);
     QCOMPARE(pressed.at(1).at(0).toBool(), false);
@@ -358,30 +326,23 @@ void TestPrint::printerList()
 void TestPrint::footerPath_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("whole");
-    QTest::newRow("usual path") << "/home/service/Anlagen/Werk 2.his" << true;
-    QTest::newRow("path too long for its place")
-        << "/srv/" + QString("verzeichnis/").repeated(20) + "Werk 2.his" << false;
+    QTest::newRow("usual path") << "/home/service/Anlagen/Werk 2.his";
+    QTest::newRow("path too long for its place") << "/srv/" + QString("verzeichnis/").repeated(20) + "Werk 2.his";
 }
 
-// The path stands left of the page number; a path too long for that place is shortened in
-// the middle so it neither overlaps the page number nor loses the file's name.
+// The path stands left of the page number; one too long for that place is shortened in
+// the middle, so it neither runs into the page number nor loses the file's name.
 void TestPrint::footerPath()
 {
     QFETCH(QString, path);
-    QFETCH(bool, whole);
-    const auto w = open(1, 0, {}, path);
-    const QString shown = w->form->document().overlayTexts(1).value(0);
-    if (whole) {
-        QCOMPARE(shown, path);
-        return;
-    }
-    QVERIFY(shown.size() < path.size());
-    QVERIFY(shown.startsWith("/srv/"));
+    Window w(1, 0, {}, path);
+    w.form->load();
+    const QString shown = w.doc().overlayTexts(1).value(0);
+    const double room = w.doc().pageSize().width() / 2 - 500 - 200;
+    QVERIFY(QFontMetricsF(w.doc().bodyFont()).horizontalAdvance(shown) < room);
+    QVERIFY(shown.startsWith(path.left(5)));
     QVERIFY(shown.endsWith("Werk 2.his"));
-    const QFontMetricsF fm(w->form->document().bodyFont());
-    const double room = w->form->document().pageSize().width() / 2 - 500 - 200;
-    QVERIFY(fm.horizontalAdvance(shown) < room);
+    QCOMPARE(shown == path, path.size() < 100);
 }
 
 QTEST_MAIN(TestPrint)

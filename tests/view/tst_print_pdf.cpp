@@ -2,10 +2,8 @@
 
 #include "core/TextTable.h"
 #include "print_test_helper.h"
-#include "view/PrintDocument.h"
 #include "view/frm_drucken.h"
 
-#include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
@@ -17,10 +15,44 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
-
 using namespace qvr;
 using namespace qvr::printtest;
+
+namespace {
+
+QString run(const QString &tool, const QStringList &args)
+{
+    QProcess p;
+    p.start(tool, args);
+    return p.waitForFinished(30000) && p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput())
+                                                         : QString();
+}
+
+QString pageText(const QString &pdf, int page)
+{
+    const QString n = QString::number(page);
+    return run("pdftotext", {"-layout", "-f", n, "-l", n, pdf, "-"});
+}
+
+int pdfPages(const QString &pdf)
+{
+    const auto m = QRegularExpression("Pages:\\s+(\\d+)").match(run("pdfinfo", {pdf}));
+    return m.hasMatch() ? m.captured(1).toInt() : 0;
+}
+
+// Rows for a printout of exactly `pages` pages (the last one partly filled).
+int rowsForPages(int pages)
+{
+    Texts texts;
+    RecordingAsker asker;
+    GridModel grid;
+    grid.rows = GridModel::makeRows(300);
+    frm_drucken probe(texts, asker, {&grid, "", "3.4", "T"}, {});
+    probe.load();
+    return int(probe.document().placedOnPage(1).size() - 1) * (pages - 1) + 5;
+}
+
+} // namespace
 
 class TestPrintPdf : public QObject
 {
@@ -29,65 +61,10 @@ class TestPrintPdf : public QObject
 private slots:
     void initTestCase();
     void sevenPagesInGridOrder();
-    void range_data();
-    void range();
-    void noFileWritten_data();
-    void noFileWritten();
+    void printing_data();
+    void printing();
 
 private:
-    static QString run(const QString &tool, const QStringList &args)
-    {
-        QProcess p;
-        p.start(tool, args);
-        if (!p.waitForFinished(30000) || p.exitCode() != 0)
-            return QString();
-        return QString::fromUtf8(p.readAllStandardOutput());
-    }
-    static QString pageText(const QString &pdf, int page)
-    {
-        return run("pdftotext", {"-layout", "-f", QString::number(page), "-l",
-                                 QString::number(page), pdf, "-"});
-    }
-    static int pdfPages(const QString &pdf)
-    {
-        const auto m = QRegularExpression("Pages:\\s+(\\d+)").match(run("pdfinfo", {pdf}));
-        return m.hasMatch() ? m.captured(1).toInt() : -1;
-    }
-    // Body rows on the first page of a printout of more than one page.
-    static int rowsPerPage(frm_drucken &form)
-    {
-        return int(form.document().placedOnPage(1).size()) - 1;
-    }
-
-    struct Setup
-    {
-        Texts texts;
-        RecordingAsker asker;
-        GridModel grid;
-        std::unique_ptr<frm_drucken> form;
-        QPushButton *print() const { return form->findChild<QPushButton *>("Command1"); }
-        QPushButton *close() const { return form->findChild<QPushButton *>("Command2"); }
-    };
-    // A window over a 7-page grid printing to `pdf`.
-    std::unique_ptr<Setup> sevenPages(const QString &pdf)
-    {
-        auto s = std::make_unique<Setup>();
-        s->grid.rows = GridModel::makeRows(300);
-        s->form = std::make_unique<frm_drucken>(
-            s->texts, s->asker, frm_drucken::Source{&s->grid, "/daten/werk.his", "3.4", "T"},
-            PrinterCatalog{});
-        s->form->load();
-        const int perPage = rowsPerPage(*s->form);
-        s->grid.rows = GridModel::makeRows(perPage * 6 + 3);
-        s->form = std::make_unique<frm_drucken>(
-            s->texts, s->asker, frm_drucken::Source{&s->grid, "/daten/werk.his", "3.4", "T"},
-            PrinterCatalog{});
-        s->form->load();
-        s->asker.messages.clear(); // "no printer installed" on this machine
-        s->asker.saveAnswer = pdf;
-        return s;
-    }
-
     QTemporaryDir m_dir;
 };
 
@@ -99,148 +76,118 @@ void TestPrintPdf::initTestCase()
     QVERIFY(m_dir.isValid());
 }
 
-// The whole printout of a sorted grid: page header, table header, "Seite p von n", the
-// file's path and the rows in the order the grid shows them, each with its own "Nr.".
+// A sorted grid on paper: page header, table header, "Seite p von n", the file's path,
+// and the rows in the order the grid shows them, each with the "Nr." the grid shows.
 void TestPrintPdf::sevenPagesInGridOrder()
 {
     Texts texts;
     RecordingAsker asker;
     GridModel grid;
-    grid.rows = GridModel::makeRows(300);
-    const QString his = "/home/service/Anlagen/Werk 2.his";
-    int perPage = 0;
-    {
-        frm_drucken probe(texts, asker, {&grid, his, "3.4", "T"}, {});
-        probe.load();
-        perPage = rowsPerPage(probe);
-    }
-    grid.rows = GridModel::makeRows(perPage * 6 + 5);
+    grid.rows = GridModel::makeRows(rowsForPages(7));
     QSortFilterProxyModel sorted; // the grid after a click on "Typ"
     sorted.setSourceModel(&grid);
     sorted.sort(8);
     QStringList expectedOrder;
     for (int r = 0; r < sorted.rowCount(); ++r)
         expectedOrder << sorted.index(r, 12).data().toString();
-    QVERIFY(expectedOrder.first() != "Meldung-00000"); // the sort did change the order
+    QVERIFY(expectedOrder.first() != "Meldung-00000");
 
+    const QString his = "/home/service/Anlagen/Werk 2.his";
     frm_drucken form(texts, asker, {&sorted, his, "3.4", "T"}, {});
     form.load();
-    QCOMPARE(form.document().pageCount(), 7);
-    const QString pdf = m_dir.filePath("all.pdf");
-    asker.saveAnswer = pdf;
+    asker.saveAnswer = m_dir.filePath("all.pdf");
     form.findChild<QPushButton *>("Command1")->click();
-    QCOMPARE(asker.saveQuestions, 1);
-    QCOMPARE(pdfPages(pdf), 7);
-    QCOMPARE(form.findChild<QPushButton *>("Command2")->text(), QString("ende"));
+    QCOMPARE(pdfPages(asker.saveAnswer), 7);
 
     QStringList printedOrder;
-    const QRegularExpression marker("^\\s*(\\d+)\\s.*(Meldung-\\d{5})");
+    const QRegularExpression row("^\\s*(\\d+)\\s.*Meldung-(\\d{5})");
     for (int p = 1; p <= 7; ++p) {
-        const QString text = pageText(pdf, p);
+        const QString text = pageText(asker.saveAnswer, p);
         QVERIFY2(text.contains("QVR-History Version 3.4"), qPrintable(text.left(300)));
         QVERIFY(text.contains(QString("Seite %1 von 7").arg(p)));
         QVERIFY(text.contains(his));
         QVERIFY(text.contains(QString::fromUtf8("Geräteadr.")));
         for (const QString &line : text.split('\n')) {
-            const auto m = marker.match(line);
-            if (!m.hasMatch())
-                continue;
-            printedOrder << m.captured(2);
-            // "Nr." is the number the grid shows for this row, not its place on paper.
-            QCOMPARE(m.captured(1).toInt(), m.captured(2).mid(8).toInt() + 1);
+            if (const auto m = row.match(line); m.hasMatch()) {
+                printedOrder << "Meldung-" + m.captured(2);
+                QCOMPARE(m.captured(1).toInt(), m.captured(2).toInt() + 1);
+            }
         }
     }
     QCOMPARE(printedOrder, expectedOrder);
-
-    const QString fonts = run("pdffonts", {pdf});
+    // Header and body in the Courier New face or its metric twin.
+    const QString fonts = run("pdffonts", {asker.saveAnswer});
     QVERIFY2(QRegularExpression("(Mono|Courier)\\S*Bold").match(fonts).hasMatch(), qPrintable(fonts));
 }
 
-void TestPrintPdf::range_data()
+void TestPrintPdf::printing_data()
 {
     QTest::addColumn<int>("option");
-    QTest::addColumn<QString>("first");
-    QTest::addColumn<QString>("last");
-    QTest::addColumn<int>("shownPage"); // preview page when printing
-    QTest::addColumn<int>("pages");     // pages in the file, 0 when refused
+    QTest::addColumn<QString>("range");     // Text1 and Text2, separated by "-"
+    QTest::addColumn<int>("shownPage");     // preview page when printing
+    QTest::addColumn<QString>("answer");    // the file the user names
+    QTest::addColumn<QString>("written");   // the file expected, "" for none
+    QTest::addColumn<int>("pages");
     QTest::addColumn<int>("firstPrinted");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("all") << 0 << "" << "" << 3 << 7 << 1 << "";
-    QTest::newRow("current page") << 1 << "" << "" << 3 << 1 << 3 << "";
-    QTest::newRow("pages 2 to 4") << 2 << "2" << "4" << 1 << 3 << 2 << "";
-    QTest::newRow("one page with blanks") << 2 << " 7 " << "7" << 1 << 1 << 7 << "";
-    QTest::newRow("not a number") << 2 << "zwei" << "4" << 1 << 0 << 0
-                                  << "Bitte geben Sie die erste und die letzte Seite als ganze Zahlen ein.";
-    QTest::newRow("empty") << 2 << "" << "" << 1 << 0 << 0
-                           << "Bitte geben Sie die erste und die letzte Seite als ganze Zahlen ein.";
-    QTest::newRow("out of order") << 2 << "5" << "2" << 1 << 0 << 0
+    const QString numbers = "Bitte geben Sie die erste und die letzte Seite als ganze Zahlen ein.";
+    const QString outside = "Das Dokument hat nur die Seiten 1 bis 7.";
+    QTest::newRow("all") << 0 << "-" << 3 << "a.pdf" << "a.pdf" << 7 << 1 << "";
+    QTest::newRow("current page") << 1 << "-" << 3 << "c.pdf" << "c.pdf" << 1 << 3 << "";
+    QTest::newRow("pages 2 to 4") << 2 << "2-4" << 1 << "r.pdf" << "r.pdf" << 3 << 2 << "";
+    QTest::newRow("one page, blanks") << 2 << " 7 -7" << 1 << "o.pdf" << "o.pdf" << 1 << 7 << "";
+    QTest::newRow("name without suffix") << 0 << "-" << 1 << "bericht" << "bericht.pdf" << 7 << 1 << "";
+    QTest::newRow("not a number") << 2 << "zwei-4" << 1 << "n.pdf" << "" << 0 << 0 << numbers;
+    QTest::newRow("empty range") << 2 << "-" << 1 << "e.pdf" << "" << 0 << 0 << numbers;
+    QTest::newRow("out of order") << 2 << "5-2" << 1 << "x.pdf" << "" << 0 << 0
                                   << "Die erste Seite darf nicht hinter der letzten Seite liegen.";
-    QTest::newRow("beyond the last page") << 2 << "6" << "8" << 1 << 0 << 0
-                                          << "Das Dokument hat nur die Seiten 1 bis 7.";
-    QTest::newRow("page 0") << 2 << "0" << "2" << 1 << 0 << 0
-                            << "Das Dokument hat nur die Seiten 1 bis 7.";
+    QTest::newRow("beyond the last page") << 2 << "6-8" << 1 << "b.pdf" << "" << 0 << 0 << outside;
+    QTest::newRow("page 0") << 2 << "0-2" << 1 << "z.pdf" << "" << 0 << 0 << outside;
+    QTest::newRow("dialog cancelled") << 0 << "-" << 1 << "" << "" << 0 << 0 << "";
+    QTest::newRow("folder missing") << 0 << "-" << 1 << "no/such/dir/f.pdf" << "" << 0 << 0
+                                    << "Der Druck ist fehlgeschlagen. Bitte prüfen Sie den Drucker oder die Zieldatei.";
 }
 
-void TestPrintPdf::range()
+// Only a print that happened says "ende"; a refused range or a failed file says why.
+void TestPrintPdf::printing()
 {
     QFETCH(int, option);
-    QFETCH(QString, first);
-    QFETCH(QString, last);
+    QFETCH(QString, range);
     QFETCH(int, shownPage);
+    QFETCH(QString, answer);
+    QFETCH(QString, written);
     QFETCH(int, pages);
     QFETCH(int, firstPrinted);
     QFETCH(QString, message);
 
-    const QString pdf = m_dir.filePath(QString("range-%1.pdf").arg(QTest::currentDataTag()));
-    const auto s = sevenPages(pdf);
+    Texts texts;
+    RecordingAsker asker;
+    GridModel grid;
+    grid.rows = GridModel::makeRows(rowsForPages(7));
+    frm_drucken form(texts, asker, {&grid, "/daten/werk.his", "3.4", "T"}, {});
+    form.load();
+    asker.messages.clear(); // "no printer installed" on this machine
+    const QString dir = m_dir.filePath(QTest::currentDataTag());
+    QVERIFY(QDir().mkpath(dir));
+    asker.saveAnswer = answer.isEmpty() ? QString() : dir + "/" + answer;
+
     for (int i = 1; i < shownPage; ++i)
-        s->form->findChild<QPushButton *>("Cmdprev(3)")->click();
-    s->form->findChild<QRadioButton *>(QString("Option1(%1)").arg(option))->setChecked(true);
-    s->form->findChild<QLineEdit *>("Text1")->setText(first);
-    s->form->findChild<QLineEdit *>("Text2")->setText(last);
-    s->print()->click();
+        form.findChild<QPushButton *>("Cmdprev(3)")->click();
+    form.findChild<QRadioButton *>(QString("Option1(%1)").arg(option))->setChecked(true);
+    form.findChild<QLineEdit *>("Text1")->setText(range.section('-', 0, 0));
+    form.findChild<QLineEdit *>("Text2")->setText(range.section('-', 1, 1));
+    form.findChild<QPushButton *>("Command1")->click();
 
-    if (pages == 0) {
-        QCOMPARE(s->asker.messages.size(), 1);
-        QCOMPARE(s->asker.messages.first().text, message);
-        QVERIFY(!QFile::exists(pdf));
-        QCOMPARE(s->close()->text(), QString("Abbruch"));
-        return;
-    }
-    QVERIFY(s->asker.messages.isEmpty());
-    QCOMPARE(pdfPages(pdf), pages);
-    QVERIFY(pageText(pdf, 1).contains(QString("Seite %1 von 7").arg(firstPrinted)));
-    QCOMPARE(s->close()->text(), QString("ende"));
-}
-
-void TestPrintPdf::noFileWritten_data()
-{
-    QTest::addColumn<QString>("answer"); // the file the user names
-    QTest::addColumn<QString>("written");
-    QTest::addColumn<bool>("failureShown");
-    QTest::newRow("dialog cancelled") << "" << "" << false;
-    QTest::newRow("folder does not exist") << "missing/dir/out.pdf" << "" << true;
-    QTest::newRow("name without suffix") << "bericht" << "bericht.pdf" << false;
-}
-
-// Printing that did not happen never looks done; a name without ".pdf" gets it.
-void TestPrintPdf::noFileWritten()
-{
-    QFETCH(QString, answer);
-    QFETCH(QString, written);
-    QFETCH(bool, failureShown);
-    const auto s = sevenPages(answer.isEmpty() ? QString() : m_dir.filePath(answer));
-    s->print()->click();
-    QCOMPARE(s->asker.saveQuestions, 1);
-    QCOMPARE(s->asker.messages.size(), failureShown ? 1 : 0);
-    if (failureShown)
-        QCOMPARE(s->asker.messages.first().icon, Asker::Icon::Critical);
-    if (written.isEmpty()) {
-        QCOMPARE(s->close()->text(), QString("Abbruch"));
-    } else {
-        QCOMPARE(pdfPages(m_dir.filePath(written)), 7);
-        QCOMPARE(s->close()->text(), QString("ende"));
+    QCOMPARE(asker.messages.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+        QCOMPARE(asker.messages.first().text, message);
+    QCOMPARE(QDir(dir).entryList(QDir::Files), written.isEmpty() ? QStringList() : QStringList{written});
+    QCOMPARE(form.findChild<QPushButton *>("Command2")->text(),
+             written.isEmpty() ? QString("Abbruch") : QString("ende"));
+    if (!written.isEmpty()) {
+        QCOMPARE(pdfPages(dir + "/" + written), pages);
+        QVERIFY(pageText(dir + "/" + written, 1).contains(QString("Seite %1 von 7").arg(firstPrinted)));
     }
 }
 
