@@ -55,6 +55,8 @@ class TestPrint : public QObject
 private slots:
     void tableFormat_data();
     void tableFormat();
+    void rowSyntax_data();
+    void rowSyntax();
     void headerRow_data();
     void headerRow();
     void pagination_data();
@@ -102,6 +104,30 @@ void TestPrint::tableFormat()
     QCOMPARE(f.totalWidthTwips(), width);
     QCOMPARE(gotHeader, header);
     QCOMPARE(error.isEmpty(), f.isValid());
+}
+
+void TestPrint::rowSyntax_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("rows"); // cells of each row joined with "/"
+    QTest::newRow("two rows") << "a|b;c|d;" << QStringList{"a/b", "c/d"};
+    QTest::newRow("last row without end") << "a|b;c|d" << QStringList{"a/b", "c/d"};
+    QTest::newRow("missing cells are empty") << "a;" << QStringList{"a/"};
+    QTest::newRow("surplus cells stay in the last column") << "a|b|c|d;" << QStringList{"a/b|c|d"};
+}
+
+void TestPrint::rowSyntax()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, rows);
+    PrintDocument doc;
+    doc.startDoc();
+    QVERIFY(doc.addTable("<+900|<+900;A|B"));
+    doc.addTableRows(text);
+    QStringList got;
+    for (int r = 0; r < doc.rowCount(0); ++r)
+        got << doc.rowCells(0, r).join('/');
+    QCOMPARE(got, rows);
 }
 
 void TestPrint::headerRow_data()
