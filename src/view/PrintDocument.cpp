@@ -33,10 +33,10 @@ const MetricTwin *twinOf(const QString &family)
     return nullptr;
 }
 
-// Breaks a text into lines no wider than `width`: at the last blank that fits, or inside
-// a word that is wider than the column on its own. Explicit line breaks are kept. Widths
-// are summed per character (one measurement each), which is exact for the monospaced
-// table font and close enough for others.
+// Breaks a text into lines no wider than `width`: at the last blank or after the last
+// hyphen that fits, or inside a word that is wider than the column on its own. Explicit
+// line breaks are kept. Widths are summed per character (one measurement each), which is
+// exact for the monospaced table font and close enough for others.
 QStringList wrapText(const QString &text, double width, const QFontMetricsF &fm)
 {
     QStringList lines;
@@ -49,19 +49,22 @@ QStringList wrapText(const QString &text, double width, const QFontMetricsF &fm)
         while (start < para.size()) {
             double used = 0;
             qsizetype end = start;
-            qsizetype lastBlank = -1;
+            qsizetype lastBreak = -1; // where the next line may start
             while (end < para.size()) {
-                const double w = fm.horizontalAdvance(para.at(end));
+                const QChar c = para.at(end);
+                const double w = fm.horizontalAdvance(c);
                 if (end > start && used + w > width)
                     break;
-                if (para.at(end) == QLatin1Char(' '))
-                    lastBlank = end;
+                if (c == QLatin1Char(' '))
+                    lastBreak = end;
                 used += w;
                 ++end;
+                if (c == QLatin1Char('-') && end < para.size())
+                    lastBreak = end;
             }
             if (end < para.size() && para.at(end) == QLatin1Char(' '))
-                lastBlank = end;
-            const qsizetype cut = (end < para.size() && lastBlank > start) ? lastBlank : end;
+                lastBreak = end;
+            const qsizetype cut = (end < para.size() && lastBreak > start) ? lastBreak : end;
             lines << para.mid(start, cut - start);
             start = cut;
             while (start < para.size() && para.at(start) == QLatin1Char(' '))

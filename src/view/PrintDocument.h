@@ -42,7 +42,7 @@ public:
     };
 
     // Space between a cell's border and its text.
-    static constexpr double kCellPadX = 40;
+    static constexpr double kCellPadX = 20;
     static constexpr double kCellPadY = 20;
 
     PrintDocument();
