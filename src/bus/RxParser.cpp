@@ -27,11 +27,12 @@ bool RxParser::addToSum(unsigned char ch)
 
 void RxParser::startIdle(unsigned char ch)
 {
+    // Runs for every character between frames: reuse the buffers.
     gRxAddress = 0;
-    gRxCommand = QString(kCommandLength, QLatin1Char(' '));
-    gRxParam.clear();
+    gRxCommand.fill(QLatin1Char(' '), kCommandLength);
+    gRxParam.resize(0);
     gRxSum = 0;
-    m_candidate.clear();
+    m_candidate.resize(0);
     m_rescanFrom = 1;
     if (ch == ':') {
         gRxSum = ch;
@@ -48,7 +49,7 @@ void RxParser::endOfFrame()
     if (sumOk || exempt) {
         gRxSum = 0;
         gRxFrameComplete = 1;
-        m_candidate.clear();
+        m_candidate.resize(0);
         m_rescanFrom = 0;
     } else {
         gRxState = 0;
@@ -61,28 +62,31 @@ void RxParser::ParseRxChar(unsigned char ch)
     if (ch == kLF || gRxLogLine.size() >= kMaxLogLine) {
         if (m_logSink)
             m_logSink(gRxLogLine);
-        gRxLogLine.clear();
+        gRxLogLine.resize(0);
     }
 
-    QByteArray queue(1, char(ch));
+    if (step(ch))
+        return;
+    // The frame broke: parse its characters again from the next ":" after its start.
+    // An LF always ends a frame, so it can only be the last of them and a frame found
+    // again completes no earlier than the character just received.
+    QByteArray queue;
     qsizetype next = 0;
-    while (next < queue.size()) {
-        const auto c = static_cast<unsigned char>(queue[next++]);
-        if (step(c))
-            continue;
-        // The frame broke: parse its characters again from the next ":" after its start.
-        // An LF always ends a frame, so it can only be the last of them and a frame found
-        // again completes no earlier than the character just received.
-        const QByteArray broken = m_candidate;
-        m_candidate.clear();
-        gRxState = 0;
-        const qsizetype restart = broken.indexOf(':', m_rescanFrom);
-        m_rescanFrom = 1;
-        if (restart >= 0)
-            queue = broken.mid(restart) + queue.mid(next);
-        else
-            queue = queue.mid(next);
-        next = 0;
+    bool broke = true;
+    while (true) {
+        if (broke) {
+            const qsizetype restart = m_candidate.indexOf(':', m_rescanFrom);
+            QByteArray rest = restart >= 0 ? m_candidate.mid(restart) : QByteArray();
+            rest += QByteArrayView(queue).sliced(next);
+            queue = std::move(rest);
+            next = 0;
+            m_candidate.resize(0);
+            m_rescanFrom = 1;
+            gRxState = 0;
+        }
+        if (next >= queue.size())
+            break;
+        broke = !step(static_cast<unsigned char>(queue[next++]));
     }
 }
 
@@ -124,14 +128,14 @@ bool RxParser::step(unsigned char ch)
         if (ch == ' ' || ch == '&') {
             if (!addToSum(ch))
                 return false;
-            gRxParam.clear();
+            gRxParam.resize(0);
             gRxState = ch == ' ' ? 12 : 200;
         } else if (state == 11) {
             return false; // a sixth command character
         } else {
             if (!addToSum(ch))
                 return false;
-            gRxParam.clear();
+            gRxParam.resize(0);
             gRxCommand[state - 6] = QChar(ch);
             gRxState = static_cast<qint16>(state + 1);
         }

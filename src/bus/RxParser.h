@@ -32,7 +32,7 @@ public:
     {
         gRxState = 0;
         gRxFrameComplete = 0;
-        m_candidate.clear();
+        m_candidate.resize(0);
         m_rescanFrom = 1;
     }
 
