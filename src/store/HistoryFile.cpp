@@ -347,7 +347,7 @@ bool HistoryFile::switchWorkingCopy(const QString &work, QString *detail)
     if (HistoryFileCopy::SameFile(work, m_file.gFileName))
         return false;
     HistoryFileCopy::RemoveDatabase(work);
-    if (!HistoryFileCopy::BackupTo(m_store.gDatabase->nativeHandle(), work, detail))
+    if (!HistoryFileCopy::BackupTo(m_store.gDatabase->nativeHandle(), work, detail, false))
         return false;
     std::unique_ptr<Database> db =
         m_store.gWorkspace.OpenDatabase(work, QString(), Database::Access::ReadWrite, detail);

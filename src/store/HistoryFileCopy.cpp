@@ -119,7 +119,7 @@ QString HistoryFileCopy::SavingName(const QString &target)
     return target + QStringLiteral(".saving");
 }
 
-bool HistoryFileCopy::BackupTo(sqlite3 *source, const QString &target, QString *error)
+bool HistoryFileCopy::BackupTo(sqlite3 *source, const QString &target, QString *error, bool durable)
 {
     if (!source) {
         setError(error, QStringLiteral("no database is open"));
@@ -138,8 +138,9 @@ bool HistoryFileCopy::BackupTo(sqlite3 *source, const QString &target, QString *
         RemoveDatabase(target);
         return false;
     }
-    // The copy is one self-contained file: rollback journal, synced at every commit.
-    bool ok = exec(dest, "PRAGMA synchronous=FULL") && runBackup(dest, source, error);
+    // The copy is one self-contained file in rollback-journal mode.
+    bool ok = exec(dest, durable ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=OFF")
+              && runBackup(dest, source, error);
     if (ok && !exec(dest, "PRAGMA journal_mode=DELETE")) {
         setError(error, sqliteText(dest, "journal mode"));
         ok = false;
@@ -148,7 +149,7 @@ bool HistoryFileCopy::BackupTo(sqlite3 *source, const QString &target, QString *
         closeQuietly(dest);
         ok = false;
     }
-    if (ok)
+    if (ok && durable)
         ok = flushToDisk(target, error);
     if (!ok)
         RemoveDatabase(target);
@@ -169,7 +170,7 @@ bool HistoryFileCopy::CopyFile(const QString &source, const QString &target, QSt
         closeQuietly(src);
         return false;
     }
-    const bool ok = BackupTo(src, target, error);
+    const bool ok = BackupTo(src, target, error, false);
     closeQuietly(src);
     return ok;
 }

@@ -15,11 +15,12 @@ class HistoryFileCopy
 {
 public:
     // Writes the content of `source` (its main database) into a new file `target`, which
-    // must not exist, and flushes it to disk. On failure nothing is left at `target`.
-    static bool BackupTo(sqlite3 *source, const QString &target, QString *error);
+    // must not exist; `durable` flushes it to disk (a working copy, which is scratch, need
+    // not wait for that). On failure nothing is left at `target`.
+    static bool BackupTo(sqlite3 *source, const QString &target, QString *error, bool durable = true);
 
     // Copies the database file `source` (opened read-only, never changed) to the new file
-    // `target` the same way.
+    // `target` the same way, as a working copy (not flushed).
     static bool CopyFile(const QString &source, const QString &target, QString *error);
 
     // Replaces `target` with the content of `source` so that `target` is at every moment
