@@ -779,4 +779,37 @@ QVariant Recordset::valueAt(int position, int index) const
     return row ? row->at(index) : QVariant();
 }
 
+bool Recordset::readFields(const QList<int> &fields,
+                           const std::function<void(int, const QVariant *)> &row) const
+{
+    if (!checkOpen())
+        return false;
+    QString sql = QStringLiteral("SELECT rowid");
+    for (int f : fields) {
+        if (f < 0 || f >= m_fields.size())
+            return fail(QStringLiteral("field %1 is outside the record set").arg(f));
+        sql += QLatin1Char(',') + SqlTranslator::quoteIdentifier(m_fields.at(f).name);
+    }
+    sql += QStringLiteral(" FROM ") + m_tableQuoted;
+    QString why;
+    sqlite3_stmt *st = m_connection->prepare(sql, &why, true);
+    if (!st)
+        return fail(why);
+    ensurePositionIndex();
+    QVector<QVariant> values(fields.size());
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        const auto it = m_positionOf.constFind(sqlite3_column_int64(st, 0));
+        if (it == m_positionOf.cend())
+            continue;
+        for (int i = 0; i < fields.size(); ++i)
+            values[i] = readColumn(st, i + 1, m_fields.at(fields.at(i)).type);
+        row(it.value(), values.constData());
+    }
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE)
+        return fail(m_connection->errorText());
+    return true;
+}
+
 } // namespace qvr

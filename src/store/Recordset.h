@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -82,6 +83,12 @@ public:
     QVariant field(int index) const;
     // A field of any record by position, without moving the current record (for a grid).
     QVariant valueAt(int position, int index) const;
+    // The given fields of every record in one pass over the table, without moving the
+    // current record: `row` gets each record's position and its values in `fields` order.
+    // Records that no longer exist are left out. For grids over large record sets, where a
+    // lookup per row would cost seconds.
+    bool readFields(const QList<int> &fields,
+                    const std::function<void(int position, const QVariant *values)> &row) const;
 
     int fieldCount() const { return int(m_fields.size()); }
     QString fieldName(int index) const;

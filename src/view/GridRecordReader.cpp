@@ -45,13 +45,13 @@ bool GridRecordReader::readAll(const Recordset &records, std::vector<GridRecord>
         }
     }
 
-    const int count = records.recordCount();
-    out->reserve(std::size_t(count));
-    std::array<QVariant, FieldCount> v;
-    for (int pos = 0; pos < count; ++pos) {
-        for (int f = 0; f < FieldCount; ++f)
-            v[std::size_t(f)] = records.valueAt(pos, index[std::size_t(f)]);
-        GridRecord r;
+    QList<int> fields;
+    for (int i : index)
+        fields.append(i);
+    // Records that can no longer be read keep the defaults of an empty event.
+    out->assign(std::size_t(records.recordCount()), GridRecord());
+    const bool ok = records.readFields(fields, [out](int position, const QVariant *v) {
+        GridRecord &r = (*out)[std::size_t(position)];
         if (v[FTableauAdresse].isNull())
             r.nulls |= GridRecord::NullTableauAdresse;
         r.tableauAdresse = v[FTableauAdresse].toInt();
@@ -84,7 +84,12 @@ bool GridRecordReader::readAll(const Recordset &records, std::vector<GridRecord>
         if (v[FGeraetetyp].isNull())
             r.nulls |= GridRecord::NullGeraetetyp;
         r.geraetetyp = v[FGeraetetyp].toString();
-        out->push_back(std::move(r));
+    });
+    if (!ok) {
+        out->clear();
+        if (error)
+            *error = records.lastError();
+        return false;
     }
     return true;
 }
