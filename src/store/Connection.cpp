@@ -98,9 +98,12 @@ void likeFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv)
     sqlite3_result_int(ctx, likeMatch(pattern, value, escape, hasEscape) ? 1 : 0);
 }
 
-// Refuses everything a SELECT does not need.
-int readOnlyAuthorizer(void *, int action, const char *, const char *, const char *, const char *)
+// While a read-only statement is prepared, refuses everything a SELECT does not need.
+// Installed once: setting an authorizer expires every prepared statement of the connection.
+int readOnlyAuthorizer(void *guard, int action, const char *, const char *, const char *, const char *)
 {
+    if (!*static_cast<bool *>(guard))
+        return SQLITE_OK;
     switch (action) {
     case SQLITE_SELECT:
     case SQLITE_READ:
@@ -113,7 +116,11 @@ int readOnlyAuthorizer(void *, int action, const char *, const char *, const cha
 
 } // namespace
 
-Connection::Connection(sqlite3 *db) : m_db(db) {}
+Connection::Connection(sqlite3 *db) : m_db(db)
+{
+    if (m_db)
+        sqlite3_set_authorizer(m_db, readOnlyAuthorizer, &m_readOnlyGuard);
+}
 
 Connection::~Connection()
 {
@@ -159,11 +166,9 @@ sqlite3_stmt *Connection::prepare(const QString &sql, QString *error, bool readO
     const QByteArray utf8 = sql.toUtf8();
     sqlite3_stmt *stmt = nullptr;
     const char *tail = nullptr;
-    if (readOnly)
-        sqlite3_set_authorizer(m_db, readOnlyAuthorizer, nullptr);
+    m_readOnlyGuard = readOnly;
     const int rc = sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, &tail);
-    if (readOnly)
-        sqlite3_set_authorizer(m_db, nullptr, nullptr);
+    m_readOnlyGuard = false;
     if (rc != SQLITE_OK || !stmt) {
         if (error)
             *error = rc == SQLITE_OK ? QStringLiteral("empty statement") : errorText();

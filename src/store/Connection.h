@@ -4,6 +4,8 @@
 #include <QHash>
 #include <QString>
 
+#include <unordered_map>
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -36,16 +38,20 @@ public:
 
     QString errorText() const;
     int transactionDepth = 0;
-    // Counts writes through this connection, so record sets know when a cached row
-    // may be stale.
+    // Counts writes, so record sets know when a cached row may be stale: writeVersion for
+    // any statement, tableVersion for writes through record sets over one table.
     quint64 writeVersion = 0;
+    // The reference stays valid as long as the connection object lives.
+    quint64 &tableVersion(const QString &table) { return m_tableVersions[table.toLower()]; }
 
     // Installs collation and LIKE on a fresh handle.
     static void registerFunctions(sqlite3 *db);
 
 private:
     sqlite3 *m_db = nullptr;
+    bool m_readOnlyGuard = false;
     QHash<QByteArray, sqlite3_stmt *> m_cache;
+    std::unordered_map<QString, quint64> m_tableVersions;  // node-based: stable references
 };
 
 } // namespace qvr

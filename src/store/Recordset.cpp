@@ -212,6 +212,7 @@ bool Recordset::isOpen() const
 void Recordset::close()
 {
     m_connection.reset();
+    m_tableVersion = nullptr;
     m_ids.clear();
     m_positionOf.clear();
     m_positionsValid = false;
@@ -236,6 +237,7 @@ bool Recordset::open(const std::shared_ptr<Connection> &connection, const QStrin
         return failOpen(why);
 
     m_connection = connection;
+    m_tableVersion = &connection->tableVersion(select.table);
     m_sql = sql;
     m_table = select.table;
     m_tableQuoted = SqlTranslator::quoteIdentifier(select.table);
@@ -280,9 +282,12 @@ bool Recordset::open(const std::shared_ptr<Connection> &connection, const QStrin
     }
     QStringList columns;
     m_fieldByName.clear();
+    m_fieldByExactName.clear();
+    m_writeSql.clear();
     for (int i = 0; i < m_fields.size(); ++i) {
         columns << SqlTranslator::quoteIdentifier(m_fields.at(i).name);
         m_fieldByName.insert(m_fields.at(i).name.toLower(), i);
+        m_fieldByExactName.insert(m_fields.at(i).name, i);
     }
     m_selectColumns = columns.join(QLatin1Char(','));
 
@@ -541,6 +546,9 @@ bool Recordset::edit()
 
 int Recordset::fieldIndex(const QString &name) const
 {
+    const auto exact = m_fieldByExactName.constFind(name);
+    if (exact != m_fieldByExactName.cend())
+        return exact.value();
     return m_fieldByName.value(name.toLower(), -1);
 }
 
@@ -587,36 +595,42 @@ bool Recordset::update()
     if (m_editMode == EditMode::None)
         return fail(QStringLiteral("update without addNew or edit"));
 
-    QStringList names;
     QList<int> set;
+    QByteArray mask(m_fields.size() + 1, '0');
+    mask[0] = m_editMode == EditMode::Edit ? 'E' : 'A';
     for (int i = 0; i < m_fields.size(); ++i) {
         if (m_bufferSet.at(i)) {
-            names << SqlTranslator::quoteIdentifier(m_fields.at(i).name);
             set << i;
+            mask[i + 1] = '1';
         }
     }
-    QString sql;
-    if (m_editMode == EditMode::Edit) {
-        if (set.isEmpty()) {
-            m_lastModified = m_editRowid;
-            leaveEdit();
-            return true;
+    if (m_editMode == EditMode::Edit && set.isEmpty()) {
+        m_lastModified = m_editRowid;
+        leaveEdit();
+        return true;
+    }
+    QString &sql = m_writeSql[mask];
+    if (sql.isEmpty()) {
+        QStringList names;
+        for (int i : std::as_const(set))
+            names << SqlTranslator::quoteIdentifier(m_fields.at(i).name);
+        if (m_editMode == EditMode::Edit) {
+            QStringList assignments;
+            for (int k = 0; k < names.size(); ++k)
+                assignments << names.at(k) + QStringLiteral("=?") + QString::number(k + 1);
+            sql = QStringLiteral("UPDATE ") + m_tableQuoted + QStringLiteral(" SET ")
+                + assignments.join(QLatin1Char(',')) + QStringLiteral(" WHERE rowid=?")
+                + QString::number(set.size() + 1);
+        } else if (set.isEmpty()) {
+            sql = QStringLiteral("INSERT INTO ") + m_tableQuoted + QStringLiteral(" DEFAULT VALUES");
+        } else {
+            QStringList params;
+            for (int k = 0; k < names.size(); ++k)
+                params << QLatin1Char('?') + QString::number(k + 1);
+            sql = QStringLiteral("INSERT INTO ") + m_tableQuoted + QStringLiteral(" (")
+                + names.join(QLatin1Char(',')) + QStringLiteral(") VALUES (")
+                + params.join(QLatin1Char(',')) + QLatin1Char(')');
         }
-        QStringList assignments;
-        for (int k = 0; k < names.size(); ++k)
-            assignments << names.at(k) + QStringLiteral("=?") + QString::number(k + 1);
-        sql = QStringLiteral("UPDATE ") + m_tableQuoted + QStringLiteral(" SET ")
-            + assignments.join(QLatin1Char(',')) + QStringLiteral(" WHERE rowid=?")
-            + QString::number(set.size() + 1);
-    } else if (set.isEmpty()) {
-        sql = QStringLiteral("INSERT INTO ") + m_tableQuoted + QStringLiteral(" DEFAULT VALUES");
-    } else {
-        QStringList params;
-        for (int k = 0; k < names.size(); ++k)
-            params << QLatin1Char('?') + QString::number(k + 1);
-        sql = QStringLiteral("INSERT INTO ") + m_tableQuoted + QStringLiteral(" (")
-            + names.join(QLatin1Char(',')) + QStringLiteral(") VALUES (")
-            + params.join(QLatin1Char(',')) + QLatin1Char(')');
     }
     QString why;
     sqlite3_stmt *st = m_connection->statement(sql, &why);
@@ -626,7 +640,7 @@ bool Recordset::update()
         bindValue(st, k + 1, m_buffer.at(set.at(k)), m_fields.at(set.at(k)).type);
     if (m_editMode == EditMode::Edit)
         sqlite3_bind_int64(st, int(set.size()) + 1, m_editRowid);
-    ++m_connection->writeVersion;
+    ++*m_tableVersion;
     const int rc = sqlite3_step(st);
     if (rc != SQLITE_DONE) {
         const QString text = m_connection->errorText();
@@ -667,7 +681,7 @@ bool Recordset::deleteCurrent()
     if (!st)
         return fail(why);
     sqlite3_bind_int64(st, 1, m_ids[size_t(m_pos)]);
-    ++m_connection->writeVersion;
+    ++*m_tableVersion;
     const int rc = sqlite3_step(st);
     sqlite3_reset(st);
     if (rc != SQLITE_DONE)
@@ -728,7 +742,8 @@ bool Recordset::loadRow(qint64 rowid, QVector<QVariant> *values) const
 
 const QVector<QVariant> *Recordset::cachedRow(RowCache &cache, qint64 rowid) const
 {
-    if (cache.rowid == rowid && cache.version == m_connection->writeVersion)
+    if (cache.rowid == rowid && cache.version == m_connection->writeVersion
+        && cache.tableVersion == *m_tableVersion)
         return &cache.values;
     if (!loadRow(rowid, &cache.values)) {
         cache.rowid = -1;
@@ -736,6 +751,7 @@ const QVector<QVariant> *Recordset::cachedRow(RowCache &cache, qint64 rowid) con
     }
     cache.rowid = rowid;
     cache.version = m_connection->writeVersion;
+    cache.tableVersion = *m_tableVersion;
     return &cache.values;
 }
 

@@ -125,8 +125,11 @@ private:
     QString m_table;        // as written in the SQL
     QString m_tableQuoted;  // for SQLite
     QString m_selectColumns;
+    quint64 *m_tableVersion = nullptr;  // owned by the connection
     QVector<FieldInfo> m_fields;
     QHash<QString, int> m_fieldByName;  // lower-case name -> index
+    QHash<QString, int> m_fieldByExactName;
+    mutable QHash<QByteArray, QString> m_writeSql;  // fields set -> INSERT/UPDATE text
 
     std::vector<qint64> m_ids;
     mutable QHash<qint64, int> m_positionOf;
@@ -148,6 +151,7 @@ private:
     {
         qint64 rowid = -1;
         quint64 version = 0;
+        quint64 tableVersion = 0;
         QVector<QVariant> values;
     };
     const QVector<QVariant> *cachedRow(RowCache &cache, qint64 rowid) const;
