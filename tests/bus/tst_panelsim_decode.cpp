@@ -162,7 +162,7 @@ void TestPanelSimDecode::programAcceptsWholeHistory()
         b.readout.gHistoryIndex = qint16(i);
         const Bench::Result h = b.request(QStringLiteral("LCDRH ") + n3(i));
         QVERIFY2(h.answered && !h.rejected,
-                 qPrintable(QStringLiteral("entry %1: \"%2\"").arg(i).arg(h.param)));
+                 qPrintable(QStringLiteral("entry %1: \"%2\" %3").arg(i).arg(h.param, b.ctx.engineError)));
         const bool flagged = layout == Layout::ZL ? h.param.mid(4, 3) != QLatin1String("000")
                                                   : h.param.mid(4, 1) == QLatin1String("1");
         if (!flagged)
