@@ -68,6 +68,8 @@ private slots:
     void scenarioFileRoundTrip();
     void scenarioFileErrors_data();
     void scenarioFileErrors();
+    void panelStatement_data();
+    void panelStatement();
 };
 
 void TestPanelSim::faults_data()
@@ -357,6 +359,33 @@ void TestPanelSim::scenarioFileErrors()
     QString got;
     PanelScenario::parse(text, &got);
     QVERIFY2(got.contains(error), qPrintable(got));
+}
+
+void TestPanelSim::panelStatement_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("identification");
+    QTest::addColumn<Layout>("layout");
+    QTest::newRow("class alone names a panel of that class")
+        << "panel class=PV" << "PV 370" << Layout::PV;
+    QTest::newRow("type and model decide the layout") << "panel type=RQ model=370"
+                                                       << "RQ 370" << Layout::PV;
+    QTest::newRow("unsuitable pair keeps the class") << "panel class=RQ type=XY model=1"
+                                                     << "XY 1" << Layout::RQ;
+}
+
+// The panel identifies itself as a panel whose answers it gives: a mismatch would make
+// every answer of a correct program look wrong.
+void TestPanelSim::panelStatement()
+{
+    QFETCH(QString, statement);
+    QFETCH(QString, identification);
+    QFETCH(Layout, layout);
+    QString error;
+    const PanelScenario s = PanelScenario::parse(statement, &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(s.deviceType + QLatin1Char(' ') + s.model, identification);
+    QCOMPARE(s.layout, layout);
 }
 
 QTEST_GUILESS_MAIN(TestPanelSim)

@@ -298,6 +298,25 @@ QString PanelScenario::layoutName(Layout layout)
     return QStringLiteral("ZL");
 }
 
+void PanelScenario::setPanel(Layout newLayout)
+{
+    layout = newLayout;
+    switch (layout) {
+    case Layout::ZL:
+        deviceType = QStringLiteral("ZL");
+        model = QStringLiteral("2900");
+        break;
+    case Layout::PV:
+        deviceType = QStringLiteral("PV");
+        model = QStringLiteral("370");
+        break;
+    case Layout::RQ:
+        deviceType = QStringLiteral("RQ");
+        model = QStringLiteral("6150");
+        break;
+    }
+}
+
 int PanelScenario::historyLimit() const
 {
     switch (layout) {
@@ -315,22 +334,8 @@ PanelScenario PanelScenario::generate(Layout layout, int count, quint32 seed, in
 {
     QRandomGenerator rng(seed);
     PanelScenario s;
-    s.layout = layout;
     s.address = address;
-    switch (layout) {
-    case Layout::ZL:
-        s.deviceType = QStringLiteral("ZL");
-        s.model = QStringLiteral("2900");
-        break;
-    case Layout::PV:
-        s.deviceType = QStringLiteral("PV");
-        s.model = QStringLiteral("370");
-        break;
-    case Layout::RQ:
-        s.deviceType = QStringLiteral("RQ");
-        s.model = QStringLiteral("6150");
-        break;
-    }
+    s.setPanel(layout);
 
     // A pool of alarm addresses smaller than the history, so addresses repeat.
     QList<int> pool;
@@ -471,10 +476,15 @@ PanelScenario PanelScenario::parse(const QString &text, QString *error)
             const Values v(map, &err);
             if (keyword == QLatin1String("panel")) {
                 v.rejectUnknown({"class", "type", "model", "address", "language"});
-                if (v.has("class") && !parseLayout(v.text("class"), &s.layout))
+                Layout layout = s.layout;
+                if (v.has("class") && !parseLayout(v.text("class"), &layout))
                     err = QStringLiteral("class must be ZL, PV or RQ");
+                s.setPanel(layout);
                 s.deviceType = v.text("type", s.deviceType);
                 s.model = v.text("model", s.model);
+                // A known type and model decide the layout, as they do in the program.
+                if (!v.has("class"))
+                    layoutOf(s.deviceType, s.model, &s.layout);
                 s.address = v.number("address", s.address);
                 s.language = v.text("language", s.language);
             } else if (keyword == QLatin1String("generate")) {

@@ -159,6 +159,9 @@ public:
     static PanelScenario load(const QString &path, QString *error);
     QString toText() const;
 
+    // The layout with the type and model of its first panel in the supported table.
+    void setPanel(Layout layout);
+
     // The most entries the program accepts from a panel of this layout.
     int historyLimit() const;
 };

@@ -95,10 +95,12 @@ void PanelSimulator::handleFrame(qint64 endMs)
     if (!param.isEmpty())
         text += QLatin1Char(' ') + param;
     ++m_stats.framesReceived;
-    m_framesFromPc << text;
+    if (m_recording)
+        m_framesFromPc << text;
 
     if (request && address == m_s.address) {
-        m_panelRequests << text;
+        if (m_recording)
+            m_panelRequests << text;
         answerPanel(command, param, endMs);
     }
     if (m_s.master.present)
@@ -292,7 +294,8 @@ void PanelSimulator::send(const QString &frameText, double earliestMs, bool badC
     const double start = qMax(earliestMs, m_lineFreeMs);
     m_lineFreeMs = start + bytes.size() * m_s.timing.charMs();
     m_out.append({qint64(std::ceil(m_lineFreeMs)), bytes});
-    m_framesSent << frameText;
+    if (m_recording)
+        m_framesSent << frameText;
     m_stats.charsSent += bytes.size();
 }
 

@@ -55,6 +55,10 @@ public:
     // (noise is not listed).
     const QStringList &framesSent() const { return m_framesSent; }
 
+    // Keeping the frame lists above; a long-running program turns it off so a master
+    // polling for days does not fill the memory.
+    void setRecording(bool on) { m_recording = on; }
+
     // The panel acknowledged "LCDST" and the master station (if any) has its role back.
     bool readoutOver() const;
     // The bus master station holds the bus (false when there is none).
@@ -91,6 +95,7 @@ private:
     QList<Pending> m_out;
     double m_lineFreeMs = 0;  // the simulator's transmitter is busy until then
     double m_rxWireMs = 0;    // the PC's characters are on the line until then
+    bool m_recording = true;
     bool m_silent = false;    // "silent from entry k" has begun
     bool m_lcdstAnswered = false;
     int m_answerCounter = 0;

@@ -172,6 +172,9 @@ int main(int argc, char *argv[])
             layout = PanelScenario::Layout::RQ;
         else if (!name.isEmpty() && name != QLatin1String("ZL"))
             return fail(QStringLiteral("--class must be ZL, PV or RQ"));
+        // A known type and model decide the layout, as they do in the program.
+        if (name.isEmpty() && p.isSet(type) && p.isSet(model))
+            PanelScenario::layoutOf(p.value(type), p.value(model), &layout);
         int count = 0, seedValue = 0;
         if (!number(entries, 20, 0, 9999, &count))
             return fail(QStringLiteral("--entries must be 0 to 9999"));
@@ -238,6 +241,7 @@ int main(int argc, char *argv[])
     if (p.isSet(device))
         s.timing.baud = 0;
     PanelSimulator sim(s);
+    sim.setRecording(false);
     PanelSimHost host(sim);
     if (p.isSet(device) ? !host.openDevice(p.value(device), deviceSpeed, &error)
                         : !host.openPseudoTerminal(&error))
