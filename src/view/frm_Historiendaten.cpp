@@ -52,6 +52,7 @@ frm_Historiendaten::frm_Historiendaten(StoreState &store, ReadoutState &readout,
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->verticalHeader()->hide();
     m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
     m_grid->horizontalHeader()->setSectionsClickable(true);
     m_grid->horizontalHeader()->setSortIndicatorShown(false);
     m_grid->horizontalHeader()->setHighlightSections(false);
