@@ -350,6 +350,7 @@ void TestPanelSim::scenarioFileErrors_data()
     QTest::newRow("analogue parts") << "entry start=\"2026-01-01 10:00\" analog=\"U ,V \""
                                     << "six";
     QTest::newRow("fault kind") << "fault kind=loud" << "kind";
+    QTest::newRow("history too long") << "generate count=100000" << "count";
 }
 
 void TestPanelSim::scenarioFileErrors()

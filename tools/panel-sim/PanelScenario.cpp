@@ -489,7 +489,10 @@ PanelScenario PanelScenario::parse(const QString &text, QString *error)
                 s.language = v.text("language", s.language);
             } else if (keyword == QLatin1String("generate")) {
                 v.rejectUnknown({"count", "seed"});
-                const PanelScenario g = generate(s.layout, v.number("count", 0),
+                const int count = v.number("count", 0);
+                if (count < 0 || count > 9999)
+                    err = QStringLiteral("count must be 0 to 9999");
+                const PanelScenario g = generate(s.layout, err.isEmpty() ? count : 0,
                                                  quint32(v.number("seed", 1)), s.address);
                 s.events += g.events;
                 for (auto it = g.programs.cbegin(); it != g.programs.cend(); ++it)
