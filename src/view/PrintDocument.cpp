@@ -318,7 +318,11 @@ void PrintDocument::renderPage(QPainter *painter, int page) const
     }
 
     painter->setFont(m_bodyFont);
-    painter->setPen(QPen(Qt::black, 5));
+    // Grid lines of 1/4 point, but never thinner than a device pixel (small preview zoom).
+    QPen grid(Qt::black, 5);
+    if (painter->transform().m11() * 5 < 1)
+        grid.setWidth(0);
+    painter->setPen(grid);
     painter->setBrush(Qt::NoBrush);
     for (const Placed &item : p.items) {
         const Table &t = m_tables.at(item.table);
