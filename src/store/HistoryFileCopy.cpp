@@ -103,14 +103,14 @@ bool HistoryFileCopy::SameFile(const QString &a, const QString &b)
 {
     if (a.isEmpty() || b.isEmpty())
         return false;
-    const QFileInfo fa(a), fb(b);
-    if (fa.exists() && fb.exists())
-        return fa.canonicalFilePath() == fb.canonicalFilePath();
 #ifdef Q_OS_WIN
     const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
 #else
     const Qt::CaseSensitivity cs = Qt::CaseSensitive;
 #endif
+    const QFileInfo fa(a), fb(b);
+    if (fa.exists() && fb.exists())
+        return fa.canonicalFilePath().compare(fb.canonicalFilePath(), cs) == 0;
     return QDir::cleanPath(fa.absoluteFilePath()).compare(QDir::cleanPath(fb.absoluteFilePath()), cs) == 0;
 }
 

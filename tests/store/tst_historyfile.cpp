@@ -141,8 +141,6 @@ private slots:
 
     void workFileNames_data();
     void workFileNames();
-    void saveAsTargets_data();
-    void saveAsTargets();
     void captions_data();
     void captions();
 
@@ -194,23 +192,6 @@ void TestHistoryFile::workFileNames()
     QFETCH(QString, avoid);
     QFETCH(QString, work);
     QCOMPARE(HistoryFile::WorkFileFor(file, avoid), work);
-}
-
-void TestHistoryFile::saveAsTargets_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("saved");
-    QTest::newRow("no dot") << "/x/report" << "/x/report.his";
-    QTest::newRow("other extension") << "/x/report.ab" << "/x/report.ab";
-    QTest::newRow("dot only in directory") << "/x.y/report" << "/x.y/report";
-    QTest::newRow("his") << "/x/new.his" << "/x/new.his";
-}
-
-void TestHistoryFile::saveAsTargets()
-{
-    QFETCH(QString, typed);
-    QFETCH(QString, saved);
-    QCOMPARE(HistoryFile::SaveAsTarget(typed), saved);
 }
 
 void TestHistoryFile::captions_data()
