@@ -3,18 +3,14 @@
 
 #include "shell/HelpViewer.h"
 #include "store/HistorySchema.h"
-#include "store/StoreState.h"
 #include "view/frm_Historiendaten.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenu>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTextBrowser>
@@ -41,19 +37,15 @@ class TestMainWindow : public QObject
 private slots:
     void languageSwitchWithFileOpen_data();
     void languageSwitchWithFileOpen();
-    void readOut_data();
-    void readOut();
-    void questionsBeforeLeavingUnsavedData_data();
-    void questionsBeforeLeavingUnsavedData();
-    void toolbarKeys_data();
-    void toolbarKeys();
+    void fileCommands_data();
+    void fileCommands();
+    void unsavedDataAfterHistoryWindowClosed();
     void quitWithUnsavedData_data();
     void quitWithUnsavedData();
     void backgroundHeight_data();
     void backgroundHeight();
     void helpFollowsLanguageAndClosesAtShutDown_data();
     void helpFollowsLanguageAndClosesAtShutDown();
-    void aboutWindowClosesWithCommand1();
 };
 
 void TestMainWindow::languageSwitchWithFileOpen_data()
@@ -103,30 +95,43 @@ void TestMainWindow::languageSwitchWithFileOpen()
     QVERIFY(w.findChild<QAction *>("Datei_menu(4)")->isEnabled());
 }
 
-void TestMainWindow::readOut_data()
+void TestMainWindow::fileCommands_data()
 {
-    QTest::addColumn<bool>("fileOpen");
+    QTest::addColumn<QString>("start");      // "none", "plant" (plant.his open) or "unsaved"
+    QTest::addColumn<int>("command");        // File menu entry
     QTest::addColumn<QList<int>>("answers"); // Asker::Answer values, in order
-    QTest::addColumn<QStringList>("asked");
+    QTest::addColumn<QStringList>("asked");  // message texts, "open" and "save" dialogs
     QTest::addColumn<QString>("caption");
 
     using A = Asker::Answer;
-    const QString addQuestion = QStringLiteral("Add new history data to current file?");
-    QTest::newRow("no file: a new untitled file") << false << QList<int>{} << QStringList{}
-                                                  << "QVR-HISTORY   [Untitled.his]";
-    QTest::newRow("file open, Yes adds to it")
-        << true << QList<int>{int(A::Yes)} << QStringList{addQuestion} << "QVR-HISTORY   [plant.his]";
-    QTest::newRow("file open, No starts an untitled file")
-        << true << QList<int>{int(A::No)} << QStringList{addQuestion}
-        << "QVR-HISTORY   [Untitled.his]";
-    QTest::newRow("file open, Cancel stops")
-        << true << QList<int>{int(A::Cancel)} << QStringList{addQuestion}
-        << "QVR-HISTORY   [plant.his]";
+    const QString add = QStringLiteral("Add new history data to current file?");
+    const QString save = QStringLiteral("Save changes?");
+    const QString plant = QStringLiteral("QVR-HISTORY   [plant.his]");
+    const QString untitled = QStringLiteral("QVR-HISTORY   [Untitled.his]");
+    QTest::newRow("read-out, no file: new untitled file") << "none" << 1 << QList<int>{}
+                                                           << QStringList{} << untitled;
+    QTest::newRow("read-out, Yes adds to the open file")
+        << "plant" << 1 << QList<int>{int(A::Yes)} << QStringList{add} << plant;
+    QTest::newRow("read-out, No starts an untitled file")
+        << "plant" << 1 << QList<int>{int(A::No)} << QStringList{add} << untitled;
+    QTest::newRow("read-out, Cancel stops") << "plant" << 1 << QList<int>{int(A::Cancel)}
+                                            << QStringList{add} << plant;
+    QTest::newRow("read-out, save-as cancelled stops")
+        << "unsaved" << 1 << QList<int>{int(A::Yes)} << QStringList{save, "save"} << untitled;
+    QTest::newRow("open, No, then the open dialog")
+        << "unsaved" << 2 << QList<int>{int(A::No)} << QStringList{save, "open"} << untitled;
+    QTest::newRow("open, save-as cancelled: no open dialog")
+        << "unsaved" << 2 << QList<int>{int(A::Yes)} << QStringList{save, "save"} << untitled;
+    QTest::newRow("print, save-as cancelled: nothing printed")
+        << "unsaved" << 6 << QList<int>{int(A::Yes)} << QStringList{save, "save"} << untitled;
+    QTest::newRow("save of an untitled file asks a name")
+        << "unsaved" << 3 << QList<int>{} << QStringList{"save"} << untitled;
 }
 
-void TestMainWindow::readOut()
+void TestMainWindow::fileCommands()
 {
-    QFETCH(bool, fileOpen);
+    QFETCH(QString, start);
+    QFETCH(int, command);
     QFETCH(QList<int>, answers);
     QFETCH(QStringList, asked);
     QFETCH(QString, caption);
@@ -134,69 +139,12 @@ void TestMainWindow::readOut()
     ShellFixture f;
     f.writeSettings("[Sprache]\nSprache=1\n");
     const QString plant = f.makeHistoryFile("plant.his");
-    QVERIFY(f.start(fileOpen ? QStringList{plant} : QStringList{}));
+    QVERIFY(f.start(start == "plant" ? QStringList{plant} : QStringList{}));
     QVERIFY(f.showActive());
     frm_Hauptfenster &w = f.window();
-    for (int a : answers)
-        f.asker().answers << Asker::Answer(a);
-
-    w.runFileCommand(1);
-
-    QCOMPARE(f.asker().messageTexts(), asked);
-    QCOMPARE(w.windowTitle(), caption);
-    const bool untitled = caption.contains("Untitled");
-    QCOMPARE(QFileInfo(w.fileState().gWorkFile).fileName(),
-             untitled ? QStringLiteral("Untitled.tmp") : QStringLiteral("plant.tmp"));
-    QVERIFY(QFileInfo::exists(w.fileState().gWorkFile));
-    if (untitled)
-        QCOMPARE(QFileInfo(w.fileState().gWorkFile).absolutePath(), QFileInfo(f.dir()).absoluteFilePath());
-    QVERIFY2(w.historyWindow(), "the history window is shown again after the read-out");
-    for (int i = 3; i <= 6; ++i)
-        QVERIFY(w.findChild<QAction *>(QStringLiteral("Datei_menu(%1)").arg(i))->isEnabled());
-    // The user's file is never touched by a read-out that was not saved.
-    QCOMPARE(ShellFixture::historyRows(plant), 0);
-}
-
-void TestMainWindow::questionsBeforeLeavingUnsavedData_data()
-{
-    QTest::addColumn<int>("command");
-    QTest::addColumn<bool>("closeHistoryWindow");
-    QTest::addColumn<QList<int>>("answers");
-    QTest::addColumn<QStringList>("asked");
-
-    using A = Asker::Answer;
-    const QString q = QStringLiteral("Save changes?");
-    QTest::newRow("open: No, then the open dialog")
-        << 2 << false << QList<int>{int(A::No)} << QStringList{q, "open"};
-    QTest::newRow("open: Yes on an untitled file asks a name; cancelled, no open dialog")
-        << 2 << false << QList<int>{int(A::Yes)} << QStringList{q, "save"};
-    QTest::newRow("open: asked even after the history window was closed")
-        << 2 << true << QList<int>{int(A::No)} << QStringList{q, "open"};
-    QTest::newRow("print: Yes, save-as cancelled, nothing printed")
-        << 6 << false << QList<int>{int(A::Yes)} << QStringList{q, "save"};
-    QTest::newRow("read-out: Yes, save-as cancelled, nothing read")
-        << 1 << false << QList<int>{int(A::Yes)} << QStringList{q, "save"};
-    QTest::newRow("save: an untitled file asks a name") << 3 << false << QList<int>{}
-                                                        << QStringList{"save"};
-}
-
-void TestMainWindow::questionsBeforeLeavingUnsavedData()
-{
-    QFETCH(int, command);
-    QFETCH(bool, closeHistoryWindow);
-    QFETCH(QList<int>, answers);
-    QFETCH(QStringList, asked);
-
-    ShellFixture f;
-    f.writeSettings("[Sprache]\nSprache=1\n");
-    QVERIFY(f.start());
-    QVERIFY(f.showActive());
-    frm_Hauptfenster &w = f.window();
-    w.runFileCommand(1); // an untitled file, as after a read-out
-    w.fileState().gNewData = true;
-    if (closeHistoryWindow) {
-        w.historyWindow()->parentWidget()->close();
-        QTRY_VERIFY(!w.historyWindow());
+    if (start == "unsaved") {
+        w.runFileCommand(1); // an untitled file with a read-out in it
+        w.fileState().gNewData = true;
     }
     for (int a : answers)
         f.asker().answers << Asker::Answer(a);
@@ -205,36 +153,31 @@ void TestMainWindow::questionsBeforeLeavingUnsavedData()
     w.runFileCommand(command);
 
     QCOMPARE(f.asker().messageTexts(), asked);
-    // Nothing was saved or thrown away.
-    QVERIFY(w.fileState().gNewData);
+    QCOMPARE(w.windowTitle(), caption);
     QVERIFY(QFileInfo::exists(w.fileState().gWorkFile));
+    if (caption.contains("Untitled"))
+        QCOMPARE(QFileInfo(w.fileState().gWorkFile).absoluteFilePath(),
+                 QFileInfo(f.path("Untitled.tmp")).absoluteFilePath());
+    QCOMPARE(w.fileState().gNewData, start == "unsaved");
+    QVERIFY2(w.historyWindow(), "the history window is shown again");
+    // The user's file is never touched by a command that did not save.
+    QCOMPARE(ShellFixture::historyRows(plant), 0);
 }
 
-void TestMainWindow::toolbarKeys_data()
+void TestMainWindow::unsavedDataAfterHistoryWindowClosed()
 {
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QStringList>("asked");
-    QTest::addColumn<bool>("fileAfter");
-
-    QTest::newRow("read-out") << "Daten_einlesen" << QStringList{} << true;
-    QTest::newRow("open") << "Datei_offnen" << QStringList{"open"} << false;
-    QTest::newRow("other key does nothing") << "Datei_schliessen" << QStringList{} << false;
-    QTest::newRow("empty key does nothing") << "" << QStringList{} << false;
-}
-
-void TestMainWindow::toolbarKeys()
-{
-    QFETCH(QString, key);
-    QFETCH(QStringList, asked);
-    QFETCH(bool, fileAfter);
-
     ShellFixture f;
     f.writeSettings("[Sprache]\nSprache=1\n");
     QVERIFY(f.start());
     QVERIFY(f.showActive());
-    f.window().toolbarButtonClick(key);
-    QCOMPARE(f.asker().messageTexts(), asked);
-    QCOMPARE(!f.window().fileState().gWorkFile.isEmpty(), fileAfter);
+    frm_Hauptfenster &w = f.window();
+    w.runFileCommand(1);
+    w.fileState().gNewData = true;
+    w.historyWindow()->parentWidget()->close();
+    QTRY_VERIFY(!w.historyWindow());
+    f.asker().calls.clear();
+    w.runFileCommand(2);
+    QCOMPARE(f.asker().messageTexts(), (QStringList{"Save changes?", "open"}));
 }
 
 void TestMainWindow::quitWithUnsavedData_data()
@@ -335,31 +278,6 @@ void TestMainWindow::helpFollowsLanguageAndClosesAtShutDown()
 
     w.close();
     QVERIFY2(!help->isVisible(), "shut-down must close the help window");
-}
-
-void TestMainWindow::aboutWindowClosesWithCommand1()
-{
-    ShellFixture f;
-    f.writeSettings("[Sprache]\nSprache=1\n");
-    QVERIFY(f.start());
-    QVERIFY(f.showActive());
-    frm_Hauptfenster &w = f.window();
-    QString text;
-    QPoint offset;
-    ModalHandler modal([&](QWidget *about) {
-        QCOMPARE(about->objectName(), QString::fromUtf8("frm_über"));
-        for (QLabel *l : about->findChildren<QLabel *>())
-            text += l->text() + QLatin1Char(' ');
-        offset = about->geometry().center() - w.geometry().center();
-        QTest::mouseClick(about->findChild<QPushButton *>("Command1"), Qt::LeftButton);
-    });
-    w.runHelpCommand(2);
-    QVERIFY(modal.handled());
-    QVERIFY(text.contains("QVR-HISTORY"));
-    QVERIFY(text.contains("3.4"));
-    // Centred over the main window (window frames may shift it by their border).
-    QVERIFY2(qAbs(offset.x()) <= 4 && qAbs(offset.y()) <= 4,
-             qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
 }
 
 QTEST_MAIN(TestMainWindow)
