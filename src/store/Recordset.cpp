@@ -829,3 +829,37 @@ bool Recordset::readFields(const QList<int> &fields,
 }
 
 } // namespace qvr
+
+namespace qvr {
+
+QVector<QVariant> Recordset::columnValues(int index) const
+{
+    QVector<QVariant> values;
+    if (!checkOpen())
+        return values;
+    if (index < 0 || index >= m_fields.size()) {
+        fail(QStringLiteral("there is no field %1").arg(index));
+        return values;
+    }
+    QString why;
+    sqlite3_stmt *st = m_connection->prepare(QStringLiteral("SELECT rowid, ")
+                                                 + SqlTranslator::quoteIdentifier(m_fields.at(index).name)
+                                                 + QStringLiteral(" FROM ") + m_tableQuoted,
+                                             &why, true);
+    if (!st) {
+        fail(why);
+        return values;
+    }
+    ensurePositionIndex();
+    values.resize(qsizetype(m_ids.size()));
+    const FieldType type = m_fields.at(index).type;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        const auto it = m_positionOf.constFind(sqlite3_column_int64(st, 0));
+        if (it != m_positionOf.cend())
+            values[it.value()] = readColumn(st, 1, type);
+    }
+    sqlite3_finalize(st);
+    return values;
+}
+
+} // namespace qvr

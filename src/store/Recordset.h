@@ -90,6 +90,11 @@ public:
     bool readFields(const QList<int> &fields,
                     const std::function<void(int position, const QVariant *values)> &row) const;
 
+    // One field of every record in record-set order, read in one pass over the table (for
+    // sorting or sizing a grid column without reading row by row). Null where a row has
+    // no value; empty on error.
+    QVector<QVariant> columnValues(int index) const;
+
     int fieldCount() const { return int(m_fields.size()); }
     QString fieldName(int index) const;
     FieldType fieldType(int index) const;

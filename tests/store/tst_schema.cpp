@@ -23,6 +23,7 @@ private slots:
     void plainSqliteKeepsTheRules();
     void openTableNamesAndEmptyHistory();
     void createRefusesExistingFile();
+    void tableDefinitionsForOlderLayouts();
 };
 
 // Each field of HISTORY/TEMP in table order: name, declared type, default ("" = none).
@@ -251,6 +252,51 @@ void tst_Schema::createRefusesExistingFile()
     QVERIFY(!error.isEmpty());
     // The existing file is untouched and still a history file.
     QCOMPARE(f.rows("LumoHistory", "Version").size(), 1);
+}
+
+// What a layout upgrade does: append fields to a table that holds rows, rename a field,
+// and read the definitions back.
+void tst_Schema::tableDefinitionsForOlderLayouts()
+{
+    HistoryFileFixture f;
+    QVERIFY(f.create());
+    Database &db = *f.store.gDatabase;
+    TableDef old("Alt");
+    old.appendField(FieldDef("TableauAdresse", FieldType::Integer));
+    FieldDef typ("Gerätetyp", FieldType::Text, 10);
+    typ.allowZeroLength = true;
+    old.appendField(typ);
+    QVERIFY(db.appendTable(old));
+    QVERIFY(db.execute("INSERT INTO Alt VALUES (1, 'ZL'), (2, NULL)"));
+
+    FieldDef eib("EIBEingang", FieldType::Byte);
+    eib.defaultValue = 0;
+    QVERIFY(db.appendField("alt", eib));
+    FieldDef minText("MinText", FieldType::Text, 4);
+    QVERIFY(db.appendField("Alt", minText));
+    QString error;
+    QVERIFY2(db.renameField("Alt", "Gerätetyp", "Geraetetyp", &error), qPrintable(error));
+    QVERIFY(!db.renameField("Alt", "Gerätetyp", "X", &error));  // gone now: an error, not a crash
+
+    const std::optional<TableDef> def = db.tableDef("ALT");
+    QVERIFY(def);
+    QStringList names;
+    for (const FieldDef &field : def->fields())
+        names << field.name;
+    QCOMPARE(names, (QStringList{"TableauAdresse", "Geraetetyp", "EIBEingang", "MinText"}));
+    QCOMPARE(def->fields().at(1).type, FieldType::Text);
+    QCOMPARE(def->fields().at(1).size, 10);
+    QVERIFY(def->fields().at(1).allowZeroLength);
+    QCOMPARE(def->fields().at(2).type, FieldType::Byte);
+    QCOMPARE(def->fields().at(2).defaultValue, QVariant(0LL));
+    QVERIFY(!def->fields().at(3).allowZeroLength);
+
+    // Old rows got the default of the appended field; the renamed field keeps its rule.
+    QCOMPARE(f.rows("Alt", "TableauAdresse").at(0).value("EIBEingang"), QVariant(0));
+    QCOMPARE(f.rows("Alt", "TableauAdresse").at(0).value("Geraetetyp"), QVariant("ZL"));
+    QVERIFY(!db.execute("UPDATE Alt SET Geraetetyp='12345678901'"));
+    QVERIFY(!db.execute("UPDATE Alt SET MinText=''"));
+    QVERIFY(db.execute("UPDATE Alt SET MinText=' '"));
 }
 
 QTEST_GUILESS_MAIN(tst_Schema)
