@@ -218,9 +218,9 @@ bool HistoryFileCopy::SaveAtomically(sqlite3 *source, const QString &target, QSt
 
 bool HistoryFileCopy::flushToDisk(const QString &path, QString *error)
 {
-    HANDLE h = CreateFileW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(path).utf16()),
-                           GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    const QString native = QDir::toNativeSeparators(path);
+    HANDLE h = CreateFileW(reinterpret_cast<LPCWSTR>(native.utf16()), GENERIC_WRITE, FILE_SHARE_READ,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         setError(error, QStringLiteral("%1 cannot be flushed").arg(path));
         return false;
@@ -239,9 +239,10 @@ bool HistoryFileCopy::flushDirectory(const QString &)
 
 bool HistoryFileCopy::replaceFile(const QString &from, const QString &to, QString *error)
 {
-    const auto f = reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(from).utf16());
-    const auto t = reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(to).utf16());
-    if (MoveFileExW(f, t, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    const QString f = QDir::toNativeSeparators(from);
+    const QString t = QDir::toNativeSeparators(to);
+    if (MoveFileExW(reinterpret_cast<LPCWSTR>(f.utf16()), reinterpret_cast<LPCWSTR>(t.utf16()),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     setError(error, QStringLiteral("%1 cannot be replaced (error %2)").arg(to).arg(GetLastError()));
     return false;
