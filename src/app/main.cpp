@@ -5,6 +5,7 @@
 #include "shell/frm_Hauptfenster.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
@@ -47,6 +48,8 @@ int main(int argc, char **argv)
     qvr::WidgetAsker *askerView = asker.get();
     qvr::frm_Hauptfenster window(qvr::SettingsStore::forProgram(arguments), std::move(asker));
     askerView->setParent(&window);
+    askerView->setDefaultTitle(window.texts().ResText(1000));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/qvr/shell/Daten_einlesen.png")));
     // A second instance ends here, silently.
     if (!window.startUp(arguments, qvr::SingleInstance::defaultLockPath(arguments)))
         return 0;

@@ -48,7 +48,7 @@ Asker::Answer WidgetAsker::message(const QString &text, const QString &title, Ic
     const bool hourglass = MousePointer::isHourglass();
     MousePointer::restoreDefault();
 
-    QMessageBox box(boxIcon(icon), title.isEmpty() ? QApplication::applicationDisplayName() : title,
+    QMessageBox box(boxIcon(icon), title.isEmpty() ? m_defaultTitle : title,
                     text, boxButtons(buttons), parentWidget());
     box.setObjectName(QStringLiteral("MsgBox"));
     if (systemModal) {

@@ -14,6 +14,8 @@ class WidgetAsker : public Asker
 public:
     explicit WidgetAsker(QWidget *parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget *parent) { m_parent = parent; }
+    // The caption of boxes asked without a title (the program's title from the texts).
+    void setDefaultTitle(const QString &title) { m_defaultTitle = title; }
 
     Answer message(const QString &text, const QString &title, Icon icon, Buttons buttons,
                    bool systemModal = false) override;
@@ -25,6 +27,7 @@ public:
 private:
     QWidget *parentWidget() const;
     QPointer<QWidget> m_parent;
+    QString m_defaultTitle;
 };
 
 } // namespace qvr
