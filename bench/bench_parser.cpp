@@ -75,7 +75,8 @@ int main()
     std::printf("frames delivered: %d of %d\n", delivered, kFrames * kRounds);
     std::printf("parser: %.1f ns per character, %.1fx the byte-sum reference\n", parseNs / chars,
                 parseNs / referenceNs);
-    std::printf("parser share of the wire time at 57600 baud: %.4f%%\n", 100.0 * parseNs / wireNs57600);
+    std::printf("parser share of the wire time at 57600 baud: %.4f%%\n",
+                100.0 * parseNs / wireNs57600);
     std::printf("frame completion share of the wire time at 57600 baud: %.4f%% (%lld characters)\n",
                 100.0 * completeNs / wireNs57600, static_cast<long long>(completed));
     return delivered == kFrames * kRounds ? 0 : 1;

@@ -63,11 +63,14 @@ void BusLink::OpenBusPort(bool &failed)
     if (m_port.isOpen())
         return;
 
-    const int com = int(LeadingNumber(m_settings.ReadSetting(kSection, QStringLiteral("Com"), QStringLiteral("2"))));
-    const QString baud = m_settings.ReadSetting(kSection, QStringLiteral("Baud"), QStringLiteral("9600"));
+    const int com = int(LeadingNumber(
+        m_settings.ReadSetting(kSection, QStringLiteral("Com"), QStringLiteral("2"))));
+    const QString baud =
+        m_settings.ReadSetting(kSection, QStringLiteral("Baud"), QStringLiteral("9600"));
     // The DTR option is kept with the settings; the line handling here does not use it.
     (void)m_settings.ReadSetting(kSection, QStringLiteral("DTR"), QStringLiteral("2"));
-    m_state.gConnType = m_settings.ReadSetting(kSection, QStringLiteral("ConnType"), QStringLiteral("int"));
+    m_state.gConnType =
+        m_settings.ReadSetting(kSection, QStringLiteral("ConnType"), QStringLiteral("int"));
 
     m_port.clearError();
     m_port.setCommPort(com);
@@ -105,7 +108,8 @@ void BusLink::OpenBusPort(bool &failed)
 
 void BusLink::CloseBusPort()
 {
-    m_clock.waitWhile([this] { return m_port.isOpen() && m_port.bytesToWrite() > 0; }, kDrainLimitMs);
+    m_clock.waitWhile([this] { return m_port.isOpen() && m_port.bytesToWrite() > 0; },
+                      kDrainLimitMs);
 
     m_state.gDelayElapsed = false;
     m_timers.Timer_Delay->setInterval(kCloseDelayMs);

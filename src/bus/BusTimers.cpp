@@ -3,10 +3,8 @@
 namespace qvr {
 
 BusTimers::BusTimers(Clock &clock)
-    : Timer_Delay(clock.createTimer())
-    , Timer_Timeout(clock.createTimer())
-    , Timer_Busaktivität(clock.createTimer())
-    , Timer_Masterübernahme(clock.createTimer())
+    : Timer_Delay(clock.createTimer()), Timer_Timeout(clock.createTimer()),
+      Timer_Busaktivität(clock.createTimer()), Timer_Masterübernahme(clock.createTimer())
 {
     Timer_Delay->setInterval(kDelayMs);
     Timer_Timeout->setInterval(kTimeoutMs);

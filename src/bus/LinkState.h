@@ -10,9 +10,9 @@ namespace qvr {
 // command-line read-out, a test) and handed to the read-out and the decoders.
 struct LinkState
 {
-    QString gConnType;         // "RS232", "USB" (direct), "ext.", anything else: internal bus
-    bool gLogEnabled = false;  // the bus log is open
-    QString gLastFrame;        // last frame sent, complete with "&", checksum, CR LF
+    QString gConnType;        // "RS232", "USB" (direct), "ext.", anything else: internal bus
+    bool gLogEnabled = false; // the bus log is open
+    QString gLastFrame;       // last frame sent, complete with "&", checksum, CR LF
     bool gDelayElapsed = false;
     // The receive parser with gRxState, gRxFrameComplete, gRxSum, gRxKind, gRxAddress,
     // gRxCommand, gRxParam and gRxLogLine.

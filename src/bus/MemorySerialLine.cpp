@@ -29,8 +29,7 @@ MemorySerialLine::~MemorySerialLine() = default;
 
 MemorySerialLine::End::End(MemorySerialLine &line) : m_line(line) {}
 
-template <typename F>
-void MemorySerialLine::End::later(int ms, F fn)
+template <typename F> void MemorySerialLine::End::later(int ms, F fn)
 {
     std::weak_ptr<int> alive = m_alive;
     m_line.m_clock.callLater(ms, [alive, fn = std::move(fn)]() mutable {
@@ -149,7 +148,8 @@ bool MemorySerialLine::End::write(const QByteArray &data)
     while (from < data.size()) {
         const qint64 arrivalMs = qint64((startUs + double(from + 1) * charUs + 999.0) / 1000.0);
         qsizetype to = from + 1;
-        while (to < data.size() && qint64((startUs + double(to + 1) * charUs + 999.0) / 1000.0) == arrivalMs)
+        while (to < data.size() &&
+               qint64((startUs + double(to + 1) * charUs + 999.0) / 1000.0) == arrivalMs)
             ++to;
         const QByteArray chunk = data.mid(from, to - from);
         const int delay = int(std::max<qint64>(arrivalMs - m_line.m_clock.nowMs(), 0));

@@ -19,8 +19,9 @@ QString PortNames::deviceForCom(int number, const SettingsStore *settings)
 {
 #ifndef Q_OS_WIN
     if (settings) {
-        const QString device = settings->ReadSetting(QStringLiteral("Schnittstelle"),
-                                                     QStringLiteral("Device%1").arg(number), QString())
+        const QString device = settings
+                                   ->ReadSetting(QStringLiteral("Schnittstelle"),
+                                                 QStringLiteral("Device%1").arg(number), QString())
                                    .trimmed();
         if (!device.isEmpty())
             return device;

@@ -22,11 +22,16 @@ constexpr int kMinReadBuffer = 4096;
 QSerialPort::Parity toQt(LineSettings::Parity p)
 {
     switch (p) {
-    case LineSettings::Parity::None: return QSerialPort::NoParity;
-    case LineSettings::Parity::Even: return QSerialPort::EvenParity;
-    case LineSettings::Parity::Odd: return QSerialPort::OddParity;
-    case LineSettings::Parity::Mark: return QSerialPort::MarkParity;
-    case LineSettings::Parity::Space: return QSerialPort::SpaceParity;
+    case LineSettings::Parity::None:
+        return QSerialPort::NoParity;
+    case LineSettings::Parity::Even:
+        return QSerialPort::EvenParity;
+    case LineSettings::Parity::Odd:
+        return QSerialPort::OddParity;
+    case LineSettings::Parity::Mark:
+        return QSerialPort::MarkParity;
+    case LineSettings::Parity::Space:
+        return QSerialPort::SpaceParity;
     }
     return QSerialPort::EvenParity;
 }
@@ -34,17 +39,20 @@ QSerialPort::Parity toQt(LineSettings::Parity p)
 QSerialPort::StopBits toQt(LineSettings::StopBits s)
 {
     switch (s) {
-    case LineSettings::StopBits::One: return QSerialPort::OneStop;
-    case LineSettings::StopBits::OneAndHalf: return QSerialPort::OneAndHalfStop;
-    case LineSettings::StopBits::Two: return QSerialPort::TwoStop;
+    case LineSettings::StopBits::One:
+        return QSerialPort::OneStop;
+    case LineSettings::StopBits::OneAndHalf:
+        return QSerialPort::OneAndHalfStop;
+    case LineSettings::StopBits::Two:
+        return QSerialPort::TwoStop;
     }
     return QSerialPort::OneStop;
 }
 } // namespace
 
 QtSerialPortAdapter::QtSerialPortAdapter(const SettingsStore *settings, QObject *parent)
-    : QObject(parent)
-    , m_resolver([settings](int n) { return PortNames::deviceForCom(n, settings); })
+    : QObject(parent),
+      m_resolver([settings](int n) { return PortNames::deviceForCom(n, settings); })
 {
     m_device = m_resolver(m_commPort);
     connect(&m_port, &QSerialPort::readyRead, this, &QtSerialPortAdapter::onReadyRead);
@@ -76,9 +84,11 @@ bool QtSerialPortAdapter::isPseudoTerminalPath(const QString &device)
     if (canonical.startsWith(QLatin1String("/dev/pts/")) || canonical == QLatin1String("/dev/ptmx"))
         return true;
 #ifdef Q_OS_LINUX
-    struct stat st {};
-    if (!canonical.isEmpty() && ::stat(QFile::encodeName(canonical).constData(), &st) == 0
-        && S_ISCHR(st.st_mode)) {
+    struct stat st
+    {
+    };
+    if (!canonical.isEmpty() && ::stat(QFile::encodeName(canonical).constData(), &st) == 0 &&
+        S_ISCHR(st.st_mode)) {
         const unsigned major = ::major(st.st_rdev);
         return major >= 136 && major <= 143; // Unix98 pseudo-terminal slaves
     }
@@ -112,7 +122,8 @@ void QtSerialPortAdapter::applySettings()
     m_port.setDataBits(static_cast<QSerialPort::DataBits>(m_settings.dataBits));
     m_port.setParity(toQt(m_settings.parity));
     m_port.setStopBits(toQt(m_settings.stopBits));
-    m_port.setFlowControl(m_handshaking ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl);
+    m_port.setFlowControl(m_handshaking ? QSerialPort::HardwareControl
+                                        : QSerialPort::NoFlowControl);
     m_port.clearError();
 }
 
@@ -121,26 +132,36 @@ void QtSerialPortAdapter::applySettings()
 bool QtSerialPortAdapter::verifyLine(QString *why) const
 {
 #ifdef Q_OS_UNIX
-    termios tio {};
+    termios tio{};
     if (::tcgetattr(int(m_port.handle()), &tio) != 0) {
         *why = QStringLiteral("Cannot read the line settings of %1").arg(m_device);
         return false;
     }
     tcflag_t size = CS8;
     switch (m_settings.dataBits) {
-    case 5: size = CS5; break;
-    case 6: size = CS6; break;
-    case 7: size = CS7; break;
-    default: size = CS8; break;
+    case 5:
+        size = CS5;
+        break;
+    case 6:
+        size = CS6;
+        break;
+    case 7:
+        size = CS7;
+        break;
+    default:
+        size = CS8;
+        break;
     }
     bool ok = (tio.c_cflag & CSIZE) == size;
     const bool parity = m_settings.parity != LineSettings::Parity::None;
     ok = ok && bool(tio.c_cflag & PARENB) == parity;
-    if (m_settings.parity == LineSettings::Parity::Even || m_settings.parity == LineSettings::Parity::Odd)
+    if (m_settings.parity == LineSettings::Parity::Even ||
+        m_settings.parity == LineSettings::Parity::Odd)
         ok = ok && bool(tio.c_cflag & PARODD) == (m_settings.parity == LineSettings::Parity::Odd);
     ok = ok && bool(tio.c_cflag & CSTOPB) == (m_settings.stopBits != LineSettings::StopBits::One);
     if (!ok)
-        *why = QStringLiteral("%1 did not take the line settings %2").arg(m_device, m_settings.toString());
+        *why = QStringLiteral("%1 did not take the line settings %2")
+                   .arg(m_device, m_settings.toString());
     return ok;
 #else
     Q_UNUSED(why);

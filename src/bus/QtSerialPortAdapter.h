@@ -25,7 +25,8 @@ public:
     using Resolver = std::function<QString(int)>;
 
     // COMn resolves through section `Schnittstelle` of `settings` (may be null).
-    explicit QtSerialPortAdapter(const SettingsStore *settings = nullptr, QObject *parent = nullptr);
+    explicit QtSerialPortAdapter(const SettingsStore *settings = nullptr,
+                                 QObject *parent = nullptr);
     ~QtSerialPortAdapter() override;
 
     void setResolver(Resolver resolver) { m_resolver = std::move(resolver); }

@@ -45,7 +45,8 @@ void RxParser::endOfFrame()
 {
     const bool sumOk = (gRxSum % 256) == 0;
     // Frames of this command with parameters starting "000" carry no usable checksum.
-    const bool exempt = gRxCommand == QLatin1String("PX=  ") && gRxParam.startsWith(QLatin1String("000"));
+    const bool exempt =
+        gRxCommand == QLatin1String("PX=  ") && gRxParam.startsWith(QLatin1String("000"));
     if (sumOk || exempt) {
         gRxSum = 0;
         gRxFrameComplete = 1;
@@ -116,7 +117,9 @@ bool RxParser::step(unsigned char ch)
         if (!addToSum(ch))
             return false;
         const int digit = ch - '0';
-        gRxAddress = static_cast<qint16>(gRxAddress + digit * (state == 2 ? 100 : state == 3 ? 10 : 1));
+        gRxAddress = static_cast<qint16>(gRxAddress + digit * (state == 2   ? 100
+                                                               : state == 3 ? 10
+                                                                            : 1));
         gRxState = static_cast<qint16>(state + 1);
     } else if (state == 5) {
         if (ch != ':' && ch != ' ')

@@ -1,10 +1,10 @@
 #include "core/QtClock.h"
 
 #include <QCoreApplication>
-#include <algorithm>
 #include <QElapsedTimer>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 
 namespace qvr {
 

@@ -95,7 +95,8 @@ bool VirtualClock::runOneDue(qint64 limit, quint64 maxSeq)
     qint64 due = std::numeric_limits<qint64>::max();
     quint64 seq = std::numeric_limits<quint64>::max();
     for (VTimer *t : m_timers) {
-        if (t->pending() && t->m_seq <= maxSeq && (t->m_due < due || (t->m_due == due && t->m_seq < seq))) {
+        if (t->pending() && t->m_seq <= maxSeq &&
+            (t->m_due < due || (t->m_due == due && t->m_seq < seq))) {
             timer = t;
             due = t->m_due;
             seq = t->m_seq;

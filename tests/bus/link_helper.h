@@ -28,7 +28,8 @@ public:
         return Answer::Ok;
     }
     QString openFileName(const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFileName(const QString &, const QString &, const QString &, const QString &) override
+    QString saveFileName(const QString &, const QString &, const QString &,
+                         const QString &) override
     {
         return {};
     }

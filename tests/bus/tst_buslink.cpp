@@ -34,7 +34,9 @@ struct Rig
         link.setAppPath(settings.folder());
         link.setReadoutState(&readout);
         link.setFrameHandler([this] {
-            frames << QStringLiteral("%1|%2|%3").arg(state.rx.gRxAddress).arg(state.rx.gRxCommand, state.rx.gRxParam);
+            frames << QStringLiteral("%1|%2|%3")
+                          .arg(state.rx.gRxAddress)
+                          .arg(state.rx.gRxCommand, state.rx.gRxParam);
             return action;
         });
         line.device().setSettings(QStringLiteral("9600,E,7,1"));
@@ -79,13 +81,19 @@ private slots:
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("lineSettings");
         QTest::addColumn<QString>("connType");
-        QTest::newRow("nothing stored") << QStringList{} << 2 << "9600,E,7,1" << "int";
-        QTest::newRow("USB at 57600 on COM3") << QStringList{"Com=3", "Baud=57600", "ConnType=USB"} << 3
-                                              << "57600,E,7,1" << "USB";
-        QTest::newRow("port number with trailing text") << QStringList{"Com=4 (USB)"} << 4 << "9600,E,7,1" << "int";
-        QTest::newRow("malformed baud rate keeps the port's settings") << QStringList{"Baud=fast"} << 2
-                                                                       << "9600,E,7,1" << "int";
-        QTest::newRow("empty connection type") << QStringList{"ConnType="} << 2 << "9600,E,7,1" << "";
+        QTest::newRow("nothing stored") << QStringList{} << 2 << "9600,E,7,1"
+                                        << "int";
+        QTest::newRow("USB at 57600 on COM3")
+            << QStringList{"Com=3", "Baud=57600", "ConnType=USB"} << 3 << "57600,E,7,1"
+            << "USB";
+        QTest::newRow("port number with trailing text")
+            << QStringList{"Com=4 (USB)"} << 4 << "9600,E,7,1"
+            << "int";
+        QTest::newRow("malformed baud rate keeps the port's settings")
+            << QStringList{"Baud=fast"} << 2 << "9600,E,7,1"
+            << "int";
+        QTest::newRow("empty connection type") << QStringList{"ConnType="} << 2 << "9600,E,7,1"
+                                               << "";
     }
     void opensFromSettings()
     {
@@ -95,7 +103,8 @@ private slots:
         QFETCH(QString, connType);
         Rig rig;
         for (const QString &s : settings)
-            rig.settings.set(QStringLiteral("Schnittstelle"), s.section('=', 0, 0), s.section('=', 1));
+            rig.settings.set(QStringLiteral("Schnittstelle"), s.section('=', 0, 0),
+                             s.section('=', 1));
 
         QVERIFY(rig.open());
         auto &host = rig.line.host();
@@ -135,7 +144,8 @@ private slots:
         QFETCH(bool, missing);
         QFETCH(bool, opens);
         Rig rig;
-        rig.settings.set(QStringLiteral("Schnittstelle"), QStringLiteral("Com"), QStringLiteral("5"));
+        rig.settings.set(QStringLiteral("Schnittstelle"), QStringLiteral("Com"),
+                         QStringLiteral("5"));
         rig.line.host().failNextOpens(failingOpens);
         if (missing)
             rig.line.host().setAvailablePorts({1, 2});
@@ -237,9 +247,12 @@ private slots:
         QFETCH(bool, handlerResets);
         Rig rig;
         QVERIFY(rig.open());
-        rig.action = returnAfterFrame ? BusLink::FrameAction::Return : BusLink::FrameAction::Continue;
+        rig.action =
+            returnAfterFrame ? BusLink::FrameAction::Return : BusLink::FrameAction::Continue;
         rig.link.setFrameHandler([&] {
-            rig.frames << QStringLiteral("%1|%2|%3").arg(rig.state.rx.gRxAddress).arg(rig.state.rx.gRxCommand, rig.state.rx.gRxParam);
+            rig.frames << QStringLiteral("%1|%2|%3")
+                              .arg(rig.state.rx.gRxAddress)
+                              .arg(rig.state.rx.gRxCommand, rig.state.rx.gRxParam);
             if (handlerResets)
                 rig.state.rx.reset();
             return rig.action;

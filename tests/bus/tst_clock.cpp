@@ -19,14 +19,25 @@ private slots:
     {
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("fires");
-        QTest::newRow("periodic, in time order") << "A+100 B+30" << "B@30 B@60 B@90 A@100 B@120 B@150 B@180 A@200 B@210 B@240 B@270 A@300 B@300";
-        QTest::newRow("same moment: armed first fires first") << "B+100 A+100" << "B@100 A@100 B@200 A@200 B@300 A@300";
-        QTest::newRow("enabling again restarts the countdown") << "A+100 @60 A+100" << "A@160 A@260";
-        QTest::newRow("new interval restarts an enabled timer") << "A+100 @60 A=200" << "A@260";
-        QTest::newRow("interval of a disabled timer waits") << "A=50 @100 A+50" << "A@150 A@200 A@250 A@300";
-        QTest::newRow("interval 0 never fires") << "A+0 B+0" << "";
-        QTest::newRow("disabled before due") << "A+100 @99 A-" << "";
-        QTest::newRow("sleep runs nothing, events run late") << "A+20 s50 p" << "A@50 A@70 A@90 A@110 A@130 A@150 A@170 A@190 A@210 A@230 A@250 A@270 A@290";
+        QTest::newRow("periodic, in time order")
+            << "A+100 B+30"
+            << "B@30 B@60 B@90 A@100 B@120 B@150 B@180 A@200 B@210 B@240 B@270 A@300 B@300";
+        QTest::newRow("same moment: armed first fires first")
+            << "B+100 A+100"
+            << "B@100 A@100 B@200 A@200 B@300 A@300";
+        QTest::newRow("enabling again restarts the countdown") << "A+100 @60 A+100"
+                                                               << "A@160 A@260";
+        QTest::newRow("new interval restarts an enabled timer") << "A+100 @60 A=200"
+                                                                << "A@260";
+        QTest::newRow("interval of a disabled timer waits") << "A=50 @100 A+50"
+                                                            << "A@150 A@200 A@250 A@300";
+        QTest::newRow("interval 0 never fires") << "A+0 B+0"
+                                                << "";
+        QTest::newRow("disabled before due") << "A+100 @99 A-"
+                                             << "";
+        QTest::newRow("sleep runs nothing, events run late")
+            << "A+20 s50 p"
+            << "A@50 A@70 A@90 A@110 A@130 A@150 A@170 A@190 A@210 A@230 A@250 A@270 A@290";
     }
     void timerScript()
     {
@@ -37,7 +48,9 @@ private slots:
         QStringList seen;
         for (QChar name : {QChar('A'), QChar('B')}) {
             timers[name] = clock.createTimer();
-            timers[name]->setHandler([&seen, &clock, name] { seen << QStringLiteral("%1@%2").arg(name).arg(clock.nowMs()); });
+            timers[name]->setHandler([&seen, &clock, name] {
+                seen << QStringLiteral("%1@%2").arg(name).arg(clock.nowMs());
+            });
         }
         for (const QString &step : script.split(' ', Qt::SkipEmptyParts)) {
             if (step.startsWith('@')) {
@@ -68,7 +81,10 @@ private slots:
         VirtualClock clock;
         auto t = clock.createTimer();
         bool done = false;
-        t->setHandler([&] { done = true; t->setEnabled(false); });
+        t->setHandler([&] {
+            done = true;
+            t->setEnabled(false);
+        });
         t->setInterval(50);
         t->setEnabled(true);
         QVERIFY(clock.waitWhile([&] { return !done; }));

@@ -15,12 +15,17 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("identification request") << ":;001:IDNM? 1" << ":;001:IDNM? 1&rp\r\n";
-        QTest::newRow("answer to a master query") << "::101:MAST 1" << "::101:MAST 1&dZV\r\n";
-        QTest::newRow("release acknowledgment") << "::101:" << "::101:&9a\r\n";
-        QTest::newRow("one-character checksum") << ":;017:LCDRH 001" << ":;017:LCDRH 001&u\r\n";
+        QTest::newRow("identification request") << ":;001:IDNM? 1"
+                                                << ":;001:IDNM? 1&rp\r\n";
+        QTest::newRow("answer to a master query") << "::101:MAST 1"
+                                                  << "::101:MAST 1&dZV\r\n";
+        QTest::newRow("release acknowledgment") << "::101:"
+                                                << "::101:&9a\r\n";
+        QTest::newRow("one-character checksum") << ":;017:LCDRH 001"
+                                                << ":;017:LCDRH 001&u\r\n";
         // ":" (58) + "&" (38) + 160 = 256: the checksum value is 0.
-        QTest::newRow("sum already a multiple of 256") << QString(":") + QChar(160) << QString(":") + QChar(160) + "&dZB\r\n";
+        QTest::newRow("sum already a multiple of 256")
+            << QString(":") + QChar(160) << QString(":") + QChar(160) + "&dZB\r\n";
     }
     void completesFrame()
     {
@@ -34,8 +39,13 @@ private slots:
     {
         QTest::addColumn<int>("value");
         QTest::addColumn<QString>("prefix");
-        const struct { int from, to; const char *prefix; } ranges[] = {
-            {0, 55, "dZ"}, {56, 64, "zz"}, {65, 121, ""}, {122, 178, "9"}, {179, 236, "r"}, {237, 255, "VV"},
+        const struct
+        {
+            int from, to;
+            const char *prefix;
+        } ranges[] = {
+            {0, 55, "dZ"},   {56, 64, "zz"},  {65, 121, ""},
+            {122, 178, "9"}, {179, 236, "r"}, {237, 255, "VV"},
         };
         for (const auto &r : ranges)
             for (int c = r.from; c <= r.to; ++c)

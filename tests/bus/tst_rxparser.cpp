@@ -49,39 +49,51 @@ private slots:
         QTest::addColumn<QByteArray>("input");
         QTest::addColumn<QStringList>("expected");
 
-        QTest::newRow("request") << QByteArray(":;001:IDNM? 1&rp\r\n") << QStringList{"1|1|IDNM?|1"};
-        QTest::newRow("answer with short command") << frame("::017:MAST 1") << QStringList{"0|17|MAST |1"};
-        QTest::newRow("CR missing before LF") << QByteArray(":;001:IDNM? 1&rp\n") << QStringList{"1|1|IDNM?|1"};
-        QTest::newRow("CR among checksum characters") << QByteArray(":;001:IDNM? 1&r\rp\r\n") << QStringList{"1|1|IDNM?|1"};
-        QTest::newRow("no command, & at once") << QByteArray("::101:&9a\r\n") << QStringList{"0|101|     |"};
-        QTest::newRow("blank instead of command separator") << frame("::012 000123") << QStringList{"0|12|     |000123"};
+        QTest::newRow("request") << QByteArray(":;001:IDNM? 1&rp\r\n")
+                                 << QStringList{"1|1|IDNM?|1"};
+        QTest::newRow("answer with short command")
+            << frame("::017:MAST 1") << QStringList{"0|17|MAST |1"};
+        QTest::newRow("CR missing before LF")
+            << QByteArray(":;001:IDNM? 1&rp\n") << QStringList{"1|1|IDNM?|1"};
+        QTest::newRow("CR among checksum characters")
+            << QByteArray(":;001:IDNM? 1&r\rp\r\n") << QStringList{"1|1|IDNM?|1"};
+        QTest::newRow("no command, & at once")
+            << QByteArray("::101:&9a\r\n") << QStringList{"0|101|     |"};
+        QTest::newRow("blank instead of command separator")
+            << frame("::012 000123") << QStringList{"0|12|     |000123"};
         QTest::newRow("highest address") << frame("::299:X") << QStringList{"0|299|X    |"};
         QTest::newRow("address 300") << frame(":;300:IDNM? 1") << QStringList{};
         QTest::newRow("letter in address") << frame(":;0A1:IDNM? 1") << QStringList{};
         QTest::newRow("wrong checksum") << QByteArray(":;001:IDNM? 1&rq\r\n") << QStringList{};
         // "xxyy" adds up to the right value, but four checksum characters are too many;
         // "KKL" adds up to it with three.
-        QTest::newRow("four checksum characters") << QByteArray(":;001:IDNM? 1&xxyy\r\n") << QStringList{};
-        QTest::newRow("three checksum characters") << QByteArray(":;001:IDNM? 1&KKL\r\n") << QStringList{"1|1|IDNM?|1"};
+        QTest::newRow("four checksum characters")
+            << QByteArray(":;001:IDNM? 1&xxyy\r\n") << QStringList{};
+        QTest::newRow("three checksum characters")
+            << QByteArray(":;001:IDNM? 1&KKL\r\n") << QStringList{"1|1|IDNM?|1"};
         QTest::newRow("six-character command") << frame(":;001:IDNMXY 1") << QStringList{};
-        QTest::newRow("PX= with 000 and a wrong checksum") << QByteArray("::005:PX= 000123&ZZ\r\n")
-                                                           << QStringList{"0|5|PX=  |000123"};
-        QTest::newRow("PX= without 000 and a wrong checksum") << QByteArray("::005:PX= 001123&ZZ\r\n") << QStringList{};
-        QTest::newRow("text before the first colon") << QByteArray("xyz 17\r") + frame("::101:") << QStringList{"0|101|     |"};
-        QTest::newRow("188 parameter characters") << frame(QByteArray(":;001:LCDRH " + repeated('7', 188)).constData())
-                                                  << QStringList{"1|1|LCDRH|" + QString(188, QLatin1Char('7'))};
+        QTest::newRow("PX= with 000 and a wrong checksum")
+            << QByteArray("::005:PX= 000123&ZZ\r\n") << QStringList{"0|5|PX=  |000123"};
+        QTest::newRow("PX= without 000 and a wrong checksum")
+            << QByteArray("::005:PX= 001123&ZZ\r\n") << QStringList{};
+        QTest::newRow("text before the first colon")
+            << QByteArray("xyz 17\r") + frame("::101:") << QStringList{"0|101|     |"};
+        QTest::newRow("188 parameter characters")
+            << frame(QByteArray(":;001:LCDRH " + repeated('7', 188)).constData())
+            << QStringList{"1|1|LCDRH|" + QString(188, QLatin1Char('7'))};
         QTest::newRow("two frames back to back") << frame(":;001:IDNM? 1") + frame("::101:")
                                                  << QStringList{"1|1|IDNM?|1", "0|101|     |"};
-        QTest::newRow("frame after a broken header") << QByteArray("::") + frame(":;001:IDNM? 1")
-                                                     << QStringList{"1|1|IDNM?|1"};
-        QTest::newRow("frame inside a broken command") << QByteArray(":;001:AB") + frame(":;001:IDNM? 1")
-                                                       << QStringList{"1|1|IDNM?|1"};
-        QTest::newRow("frame after a broken checksum") << QByteArray(":;001:X&rrrr") + frame("::101:")
-                                                       << QStringList{"0|101|     |"};
-        QTest::newRow("line break inside the parameters") << QByteArray(":;001:AB C\nD&A\r\n") + frame("::101:")
-                                                          << QStringList{"0|101|     |"};
-        QTest::newRow("NUL and 8-bit bytes") << QByteArray("\0\xff\x80:\xfe;", 6) + frame("::101:MAST 1")
-                                             << QStringList{"0|101|MAST |1"};
+        QTest::newRow("frame after a broken header")
+            << QByteArray("::") + frame(":;001:IDNM? 1") << QStringList{"1|1|IDNM?|1"};
+        QTest::newRow("frame inside a broken command")
+            << QByteArray(":;001:AB") + frame(":;001:IDNM? 1") << QStringList{"1|1|IDNM?|1"};
+        QTest::newRow("frame after a broken checksum")
+            << QByteArray(":;001:X&rrrr") + frame("::101:") << QStringList{"0|101|     |"};
+        QTest::newRow("line break inside the parameters")
+            << QByteArray(":;001:AB C\nD&A\r\n") + frame("::101:") << QStringList{"0|101|     |"};
+        QTest::newRow("NUL and 8-bit bytes")
+            << QByteArray("\0\xff\x80:\xfe;", 6) + frame("::101:MAST 1")
+            << QStringList{"0|101|MAST |1"};
     }
     void delivers()
     {
@@ -128,10 +140,18 @@ private slots:
                 const int n = rng.bounded(40);
                 for (int i = 0; i < n; ++i) {
                     switch (rng.bounded(4)) {
-                    case 0: noise += char(':'); break;
-                    case 1: noise += char(rng.bounded(256)); break;
-                    case 2: noise += QByteArray(":;0").left(rng.bounded(1, 4)); break;
-                    default: noise += char(0x20 + rng.bounded(0x5F)); break;
+                    case 0:
+                        noise += char(':');
+                        break;
+                    case 1:
+                        noise += char(rng.bounded(256));
+                        break;
+                    case 2:
+                        noise += QByteArray(":;0").left(rng.bounded(1, 4));
+                        break;
+                    default:
+                        noise += char(0x20 + rng.bounded(0x5F));
+                        break;
                     }
                 }
                 if (rng.bounded(2))
@@ -142,14 +162,18 @@ private slots:
 
                 const int address = rng.bounded(300);
                 const QString command = QStringLiteral("LCD%1").arg(QChar('A' + rng.bounded(26)));
-                const QString param = QString::number(rng.bounded(1000)).rightJustified(3, QLatin1Char('0'));
+                const QString param =
+                    QString::number(rng.bounded(1000)).rightJustified(3, QLatin1Char('0'));
                 const bool request = rng.bounded(2);
                 const QString text = QStringLiteral(":%1%2:%3 %4")
                                          .arg(request ? ';' : ':')
                                          .arg(address, 3, 10, QLatin1Char('0'))
                                          .arg(command, param);
                 line += FrameBytes(CompleteFrame(text));
-                expected << QStringLiteral("%1|%2|%3 |%4").arg(request ? 1 : 0).arg(address).arg(command, param);
+                expected << QStringLiteral("%1|%2|%3 |%4")
+                                .arg(request ? 1 : 0)
+                                .arg(address)
+                                .arg(command, param);
             }
             RxParser parser;
             const QStringList got = feed(parser, line);

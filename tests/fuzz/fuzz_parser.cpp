@@ -13,10 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     parser.setLogSink([&](const QString &line) { logged += line.size(); });
     for (size_t i = 0; i < size; ++i) {
         parser.ParseRxChar(data[i]);
-        const bool sane = parser.gRxState >= 0 && parser.gRxState <= 204
-            && parser.gRxCommand.size() == qvr::RxParser::kCommandLength && parser.gRxParam.size() <= 188
-            && parser.gRxLogLine.size() < qvr::RxParser::kMaxLogLine && parser.gRxAddress >= 0
-            && parser.gRxAddress <= 299;
+        const bool sane = parser.gRxState >= 0 && parser.gRxState <= 204 &&
+                          parser.gRxCommand.size() == qvr::RxParser::kCommandLength &&
+                          parser.gRxParam.size() <= 188 &&
+                          parser.gRxLogLine.size() < qvr::RxParser::kMaxLogLine &&
+                          parser.gRxAddress >= 0 && parser.gRxAddress <= 299;
         if (!sane)
             std::abort();
         if (parser.gRxFrameComplete == 1) {
