@@ -24,11 +24,14 @@ bool SingleInstance::acquire()
     m_lock->setStaleLockTime(0);
     if (m_lock->tryLock(0))
         return true;
-    if (m_lock->error() == QLockFile::LockFailedError && m_lock->removeStaleLockFile()
+    const QLockFile::LockError error = m_lock->error();
+    if (error == QLockFile::LockFailedError && m_lock->removeStaleLockFile()
         && m_lock->tryLock(0))
         return true;
     m_lock.reset();
-    return false;
+    // A lock that cannot be written at all (a read-only folder) says nothing about another
+    // instance: starting unguarded is better than never starting.
+    return error != QLockFile::LockFailedError;
 }
 
 bool SingleInstance::isHeld() const

@@ -19,7 +19,8 @@ public:
     SingleInstance(const SingleInstance &) = delete;
     SingleInstance &operator=(const SingleInstance &) = delete;
 
-    // True when this process now holds the lock (it is the first instance).
+    // False only when another running process holds the lock. True when this process now
+    // holds it, or when no lock can be written where it belongs (see isHeld()).
     bool acquire();
     bool isHeld() const;
     QString lockPath() const { return m_path; }

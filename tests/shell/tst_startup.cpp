@@ -33,6 +33,7 @@ private slots:
     void secondInstanceEndsSilently();
     void lockOfOtherProcess_data();
     void lockOfOtherProcess();
+    void unwritableLockDoesNotBlockStart();
 };
 
 void TestStartup::languageAtStart_data()
@@ -209,6 +210,14 @@ void TestStartup::lockOfOtherProcess()
         other.kill();
         other.waitForFinished();
     }
+}
+
+void TestStartup::unwritableLockDoesNotBlockStart()
+{
+    // /proc takes no files, whoever runs the test.
+    SingleInstance lock(QStringLiteral("/proc/qvr-history-test/qvr.lock"));
+    QVERIFY(lock.acquire());
+    QVERIFY(!lock.isHeld());
 }
 
 int main(int argc, char **argv)
