@@ -828,10 +828,6 @@ bool Recordset::readFields(const QList<int> &fields,
     return true;
 }
 
-} // namespace qvr
-
-namespace qvr {
-
 QVector<QVariant> Recordset::columnValues(int index) const
 {
     QVector<QVariant> values;
