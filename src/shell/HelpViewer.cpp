@@ -7,7 +7,8 @@
 
 namespace qvr {
 
-HelpViewer::HelpViewer(QWidget *owner) : QWidget(owner, Qt::Window), m_browser(new QTextBrowser(this))
+HelpViewer::HelpViewer(QWidget *owner)
+    : QWidget(owner, Qt::Window), m_browser(new QTextBrowser(this))
 {
     setObjectName(QStringLiteral("HelpViewer"));
     m_browser->setObjectName(QStringLiteral("HelpText"));

@@ -25,8 +25,7 @@ bool SingleInstance::acquire()
     if (m_lock->tryLock(0))
         return true;
     const QLockFile::LockError error = m_lock->error();
-    if (error == QLockFile::LockFailedError && m_lock->removeStaleLockFile()
-        && m_lock->tryLock(0))
+    if (error == QLockFile::LockFailedError && m_lock->removeStaleLockFile() && m_lock->tryLock(0))
         return true;
     m_lock.reset();
     // A lock that cannot be written at all (a read-only folder) says nothing about another

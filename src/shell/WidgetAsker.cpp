@@ -13,11 +13,16 @@ namespace {
 QMessageBox::Icon boxIcon(Asker::Icon icon)
 {
     switch (icon) {
-    case Asker::Icon::Information: return QMessageBox::Information;
-    case Asker::Icon::Question: return QMessageBox::Question;
-    case Asker::Icon::Exclamation: return QMessageBox::Warning;
-    case Asker::Icon::Critical: return QMessageBox::Critical;
-    case Asker::Icon::None: break;
+    case Asker::Icon::Information:
+        return QMessageBox::Information;
+    case Asker::Icon::Question:
+        return QMessageBox::Question;
+    case Asker::Icon::Exclamation:
+        return QMessageBox::Warning;
+    case Asker::Icon::Critical:
+        return QMessageBox::Critical;
+    case Asker::Icon::None:
+        break;
     }
     return QMessageBox::NoIcon;
 }
@@ -25,10 +30,14 @@ QMessageBox::Icon boxIcon(Asker::Icon icon)
 QMessageBox::StandardButtons boxButtons(Asker::Buttons buttons)
 {
     switch (buttons) {
-    case Asker::Buttons::YesNo: return QMessageBox::Yes | QMessageBox::No;
-    case Asker::Buttons::YesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-    case Asker::Buttons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
-    case Asker::Buttons::Ok: break;
+    case Asker::Buttons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case Asker::Buttons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case Asker::Buttons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case Asker::Buttons::Ok:
+        break;
     }
     return QMessageBox::Ok;
 }
@@ -48,8 +57,8 @@ Asker::Answer WidgetAsker::message(const QString &text, const QString &title, Ic
     const bool hourglass = MousePointer::isHourglass();
     MousePointer::restoreDefault();
 
-    QMessageBox box(boxIcon(icon), title.isEmpty() ? m_defaultTitle : title,
-                    text, boxButtons(buttons), parentWidget());
+    QMessageBox box(boxIcon(icon), title.isEmpty() ? m_defaultTitle : title, text,
+                    boxButtons(buttons), parentWidget());
     box.setObjectName(QStringLiteral("MsgBox"));
     if (systemModal) {
         // Above every window of the desktop, not only above this program's windows.
@@ -60,10 +69,14 @@ Asker::Answer WidgetAsker::message(const QString &text, const QString &title, Ic
     if (hourglass)
         MousePointer::showHourglass();
     switch (r) {
-    case QMessageBox::Yes: return Answer::Yes;
-    case QMessageBox::No: return Answer::No;
-    case QMessageBox::Ok: return Answer::Ok;
-    default: break;
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    case QMessageBox::Ok:
+        return Answer::Ok;
+    default:
+        break;
     }
     // Closing the box by its frame counts as the cancelling answer of its buttons.
     if (buttons == Buttons::YesNo)

@@ -19,8 +19,7 @@ public:
 
     Answer message(const QString &text, const QString &title, Icon icon, Buttons buttons,
                    bool systemModal = false) override;
-    QString openFileName(const QString &title, const QString &dir,
-                         const QString &filter) override;
+    QString openFileName(const QString &title, const QString &dir, const QString &filter) override;
     QString saveFileName(const QString &title, const QString &dir, const QString &filter,
                          const QString &suggestedName) override;
 

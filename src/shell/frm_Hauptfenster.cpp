@@ -4,15 +4,15 @@
 #include "MousePointer.h"
 #include "SingleInstance.h"
 #include "Twips.h"
+#include "core/Asker.h"
+#include "core/SettingsStore.h"
+#include "decode/ReadoutState.h"
 #include "frm_Sprache.h"
 #include "frm_Startbild.h"
 #include "frm_ueber.h"
-#include "core/Asker.h"
-#include "core/SettingsStore.h"
 #include "store/HistoryFile.h"
 #include "store/HistorySchema.h"
 #include "store/StoreState.h"
-#include "decode/ReadoutState.h"
 #include "view/HistoryGridModel.h"
 #include "view/ViewState.h"
 #include "view/frm_Historiendaten.h"
@@ -64,8 +64,8 @@ QString withoutTrailingSeparator(QString path)
 frm_Hauptfenster::frm_Hauptfenster(std::unique_ptr<SettingsStore> settings,
                                    std::unique_ptr<Asker> asker, QWidget *parent)
     : QMainWindow(parent), m_settings(std::move(settings)), m_asker(std::move(asker)),
-      m_store(std::make_unique<StoreState>()),
-      m_readout(std::make_unique<ReadoutState>()), m_view(std::make_unique<ViewState>())
+      m_store(std::make_unique<StoreState>()), m_readout(std::make_unique<ReadoutState>()),
+      m_view(std::make_unique<ViewState>())
 {
     setObjectName(QStringLiteral("frm_Hauptfenster"));
     m_files = std::make_unique<HistoryFile>(m_file, *m_store, *m_settings, m_texts, *m_asker, this);
@@ -134,8 +134,8 @@ void frm_Hauptfenster::buildToolbar()
     m_toolbar->setIconSize(QSize(32, 32));
     for (int i = 1; i <= 5; ++i) {
         const QString key = QLatin1String(kButtons[size_t(i)].key);
-        QAction *a = m_toolbar->addAction(QIcon(QStringLiteral(":/qvr/shell/%1.png").arg(key)),
-                                          QString());
+        QAction *a =
+            m_toolbar->addAction(QIcon(QStringLiteral(":/qvr/shell/%1.png").arg(key)), QString());
         a->setObjectName(key);
         a->setData(i);
         connect(a, &QAction::triggered, this, [this, key] { toolbarButtonClick(key); });
@@ -212,9 +212,8 @@ bool frm_Hauptfenster::startUp(const QStringList &arguments, const QString &lock
         return false;
     }
 
-    m_shell.gAppPath = withoutTrailingSeparator(
-        m_settings->ReadSetting(QStringLiteral("Installation"), QStringLiteral("CurDir"),
-                                QStringLiteral("C:")));
+    m_shell.gAppPath = withoutTrailingSeparator(m_settings->ReadSetting(
+        QStringLiteral("Installation"), QStringLiteral("CurDir"), QStringLiteral("C:")));
     m_shell.helpFile = helpFileFor(0);
 
     // 99 means "not chosen yet". Other values than 0 and 1 would leave every text empty,
@@ -328,7 +327,8 @@ void frm_Hauptfenster::setBusy(bool busy)
 
 void frm_Hauptfenster::showLanguageWindow()
 {
-    frm_Sprache window(m_texts, *m_settings, [this] { languageWindowClosed(); }, this);
+    frm_Sprache window(
+        m_texts, *m_settings, [this] { languageWindowClosed(); }, this);
     window.exec();
 }
 
@@ -377,14 +377,29 @@ void frm_Hauptfenster::toolbarButtonClick(const QString &key)
 void frm_Hauptfenster::runFileCommand(int index)
 {
     switch (index) {
-    case 1: readOut(); break;
-    case 2: openFile(); break;
-    case 3: m_files->SaveHistoryFile(); break;
-    case 4: m_files->SaveHistoryFileAs(); break;
-    case 5: filterData(); break;
-    case 6: printFile(); break;
-    case 7: close(); break;
-    default: break;
+    case 1:
+        readOut();
+        break;
+    case 2:
+        openFile();
+        break;
+    case 3:
+        m_files->SaveHistoryFile();
+        break;
+    case 4:
+        m_files->SaveHistoryFileAs();
+        break;
+    case 5:
+        filterData();
+        break;
+    case 6:
+        printFile();
+        break;
+    case 7:
+        close();
+        break;
+    default:
+        break;
     }
 }
 
@@ -393,9 +408,8 @@ void frm_Hauptfenster::readOut()
     if (isHistoryWindowOpen()) {
         if (m_file.gNewData && !m_files->AskSaveChanges())
             return;
-        const Asker::Answer a = m_asker->message(m_texts.ResText(30070), QString(),
-                                                 Asker::Icon::Question,
-                                                 Asker::Buttons::YesNoCancel);
+        const Asker::Answer a = m_asker->message(
+            m_texts.ResText(30070), QString(), Asker::Icon::Question, Asker::Buttons::YesNoCancel);
         if (a == Asker::Answer::Cancel)
             return;
         if (a == Asker::Answer::No) {
@@ -530,8 +544,8 @@ void frm_Hauptfenster::showHistoryWindow()
 {
     if (!m_historyWindow) {
         // Its load opens the records of HISTORY and fills the grid.
-        auto *history = new frm_Historiendaten(*m_store, *m_readout, *m_view, m_texts, *m_asker,
-                                               this);
+        auto *history =
+            new frm_Historiendaten(*m_store, *m_readout, *m_view, m_texts, *m_asker, this);
         m_historyWindow = m_mdi->addSubWindow(history);
         m_historyWindow->setAttribute(Qt::WA_DeleteOnClose);
         m_historyWindow->setObjectName(QStringLiteral("frm_Historiendaten_window"));

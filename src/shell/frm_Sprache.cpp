@@ -29,9 +29,8 @@ frm_Sprache::frm_Sprache(Texts &texts, SettingsStore &settings, std::function<vo
     layout->addWidget(m_sprache1);
 
     // The stored choice is shown; its own default is English. Any other value shows none.
-    const long long stored = LeadingNumber(m_settings.ReadSetting(QStringLiteral("Sprache"),
-                                                                  QStringLiteral("Sprache"),
-                                                                  QStringLiteral("1")));
+    const long long stored = LeadingNumber(m_settings.ReadSetting(
+        QStringLiteral("Sprache"), QStringLiteral("Sprache"), QStringLiteral("1")));
     m_sprache0->setAutoExclusive(false);
     m_sprache1->setAutoExclusive(false);
     m_sprache0->setChecked(stored == 0);
@@ -55,8 +54,8 @@ frm_Sprache::frm_Sprache(Texts &texts, SettingsStore &settings, std::function<vo
 
 bool frm_Sprache::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseButtonPress
-        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+    if (event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         if (watched == m_sprache0) {
             choose(0);
             return true;

@@ -58,7 +58,6 @@ frm_über::frm_über(const Texts &texts, const QString &version, QWidget *mainWi
     layout->addLayout(top);
     layout->addLayout(buttons);
     adjustSize();
-
 }
 
 void frm_über::showEvent(QShowEvent *e)

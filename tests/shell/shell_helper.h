@@ -26,8 +26,8 @@ public:
     };
 
     QList<Call> calls;
-    QList<Answer> answers;   // taken from the front; when empty: Ok, or No for questions
-    QStringList openNames;   // taken from the front; when empty the dialog is cancelled
+    QList<Answer> answers; // taken from the front; when empty: Ok, or No for questions
+    QStringList openNames; // taken from the front; when empty the dialog is cancelled
     QStringList saveNames;
 
     Answer message(const QString &text, const QString &title, Icon icon, Buttons buttons,

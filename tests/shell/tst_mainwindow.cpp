@@ -52,13 +52,16 @@ void TestMainWindow::languageSwitchWithFileOpen_data()
 {
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("press");
-    QTest::addColumn<QStringList>("menuTexts"); // File title, entry 1, entry 7, Settings, tool tip 5
+    QTest::addColumn<QStringList>(
+        "menuTexts"); // File title, entry 1, entry 7, Settings, tool tip 5
 
     QTest::newRow("German to English")
-        << "0" << "Sprache1"
+        << "0"
+        << "Sprache1"
         << QStringList{"&File", "&Read-out history", "&Close", "&Settings", "Print file"};
     QTest::newRow("English to German")
-        << "1" << "Sprache0"
+        << "1"
+        << "Sprache0"
         << QStringList{"&Datei", "&Historienspeicher auslesen", "&Beenden", "&Einstellungen",
                        "Datei drucken"};
 }
@@ -108,14 +111,14 @@ void TestMainWindow::fileCommands_data()
     const QString save = QStringLiteral("Save changes?");
     const QString plant = QStringLiteral("QVR-HISTORY   [plant.his]");
     const QString untitled = QStringLiteral("QVR-HISTORY   [Untitled.his]");
-    QTest::newRow("read-out, no file: new untitled file") << "none" << 1 << QList<int>{}
-                                                           << QStringList{} << untitled;
+    QTest::newRow("read-out, no file: new untitled file")
+        << "none" << 1 << QList<int>{} << QStringList{} << untitled;
     QTest::newRow("read-out, Yes adds to the open file")
         << "plant" << 1 << QList<int>{int(A::Yes)} << QStringList{add} << plant;
     QTest::newRow("read-out, No starts an untitled file")
         << "plant" << 1 << QList<int>{int(A::No)} << QStringList{add} << untitled;
-    QTest::newRow("read-out, Cancel stops") << "plant" << 1 << QList<int>{int(A::Cancel)}
-                                            << QStringList{add} << plant;
+    QTest::newRow("read-out, Cancel stops")
+        << "plant" << 1 << QList<int>{int(A::Cancel)} << QStringList{add} << plant;
     QTest::newRow("read-out, save-as cancelled stops")
         << "unsaved" << 1 << QList<int>{int(A::Yes)} << QStringList{save, "save"} << untitled;
     QTest::newRow("open, No, then the open dialog")
@@ -255,8 +258,12 @@ void TestMainWindow::helpFollowsLanguageAndClosesAtShutDown_data()
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QString>("heading");
 
-    QTest::newRow("German") << "0" << "QVR-HISTORY_DE.html" << "Historienspeicher auslesen";
-    QTest::newRow("English") << "1" << "QVR-HISTORY_EN.html" << "Reading out the history memory";
+    QTest::newRow("German") << "0"
+                            << "QVR-HISTORY_DE.html"
+                            << "Historienspeicher auslesen";
+    QTest::newRow("English") << "1"
+                             << "QVR-HISTORY_EN.html"
+                             << "Reading out the history memory";
 }
 
 void TestMainWindow::helpFollowsLanguageAndClosesAtShutDown()

@@ -45,18 +45,33 @@ void TestStartup::languageAtStart_data()
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("fileMenu");
 
-    QTest::newRow("first start, German chosen") << "" << true << "Sprache1" << "Sprache0" << "0"
+    QTest::newRow("first start, German chosen") << "" << true << "Sprache1"
+                                                << "Sprache0"
+                                                << "0"
                                                 << "&Datei";
-    QTest::newRow("first start, English chosen") << "" << true << "Sprache1" << "Sprache1" << "1"
+    QTest::newRow("first start, English chosen") << "" << true << "Sprache1"
+                                                 << "Sprache1"
+                                                 << "1"
                                                  << "&File";
-    QTest::newRow("first start, closed without a choice keeps English")
-        << "" << true << "Sprache1" << "" << "1" << "&File";
-    QTest::newRow("stored empty means German") << "[Sprache]\nSprache=\n" << false << "" << ""
-                                               << "" << "&Datei";
-    QTest::newRow("stored English") << "[Sprache]\nSprache=1\n" << false << "" << "" << "1"
+    QTest::newRow("first start, closed without a choice keeps English") << "" << true << "Sprache1"
+                                                                        << ""
+                                                                        << "1"
+                                                                        << "&File";
+    QTest::newRow("stored empty means German") << "[Sprache]\nSprache=\n"
+                                               << false << ""
+                                               << ""
+                                               << ""
+                                               << "&Datei";
+    QTest::newRow("stored English") << "[Sprache]\nSprache=1\n"
+                                    << false << ""
+                                    << ""
+                                    << "1"
                                     << "&File";
-    QTest::newRow("unknown value asked again, nothing preselected")
-        << "[Sprache]\nSprache=7\n" << true << "none" << "Sprache0" << "0" << "&Datei";
+    QTest::newRow("unknown value asked again, nothing preselected") << "[Sprache]\nSprache=7\n"
+                                                                    << true << "none"
+                                                                    << "Sprache0"
+                                                                    << "0"
+                                                                    << "&Datei";
 }
 
 void TestStartup::languageAtStart()
@@ -76,7 +91,7 @@ void TestStartup::languageAtStart()
         auto *s0 = w->findChild<QRadioButton *>(QStringLiteral("Sprache0"));
         auto *s1 = w->findChild<QRadioButton *>(QStringLiteral("Sprache1"));
         QVERIFY(s0 && s1);
-        selected = s0->isChecked() ? QStringLiteral("Sprache0")
+        selected = s0->isChecked()   ? QStringLiteral("Sprache0")
                    : s1->isChecked() ? QStringLiteral("Sprache1")
                                      : QStringLiteral("none");
         optionTexts = s0->text() + QLatin1Char('/') + s1->text();
@@ -104,15 +119,18 @@ void TestStartup::commandLineFile_data()
     QTest::addColumn<QString>("file");          // the history file created beforehand, or ""
     QTest::addColumn<QString>("caption");
 
-    QTest::newRow("path in double quotes")
-        << QStringList{"\"%DIR%/plant.his\""} << "plant.his" << "QVR-HISTORY   [plant.his]";
+    QTest::newRow("path in double quotes") << QStringList{"\"%DIR%/plant.his\""} << "plant.his"
+                                           << "QVR-HISTORY   [plant.his]";
     QTest::newRow("unquoted path with a blank, split by the shell")
-        << QStringList{"%DIR%/old", "site.his"} << "old site.his" << "QVR-HISTORY   [old site.his]";
+        << QStringList{"%DIR%/old", "site.his"} << "old site.his"
+        << "QVR-HISTORY   [old site.his]";
     QTest::newRow("quoted path with a blank")
         << QStringList{"\"%DIR%/old site.his\""} << "old site.his"
         << "QVR-HISTORY   [old site.his]";
-    QTest::newRow("missing file ignored") << QStringList{"%DIR%/gone.his"} << "" << "QVR-HISTORY";
-    QTest::newRow("folder ignored") << QStringList{"%DIR%"} << "" << "QVR-HISTORY";
+    QTest::newRow("missing file ignored") << QStringList{"%DIR%/gone.his"} << ""
+                                          << "QVR-HISTORY";
+    QTest::newRow("folder ignored") << QStringList{"%DIR%"} << ""
+                                    << "QVR-HISTORY";
 }
 
 void TestStartup::commandLineFile()
@@ -130,7 +148,9 @@ void TestStartup::commandLineFile()
     QVERIFY(f.start(arguments));
 
     frm_Hauptfenster &w = f.window();
-    auto entry = [&w](int i) { return w.findChild<QAction *>(QStringLiteral("Datei_menu(%1)").arg(i)); };
+    auto entry = [&w](int i) {
+        return w.findChild<QAction *>(QStringLiteral("Datei_menu(%1)").arg(i));
+    };
     for (int i = 3; i <= 6; ++i)
         QVERIFY2(!entry(i)->isEnabled(), "file commands must wait for a file");
 
