@@ -161,8 +161,10 @@ bool DispatchAnswer(DecodeContext &ctx, const QString &lastCommand, const QStrin
             engineOk = DecodeHistoryPV(ctx, rxParam, error);
         return decoded(engineOk, error);
     }
-    if (lastCommand == QLatin1String("LCDRP"))
-        return decoded(DecodeProgrammingRecord(ctx, rxParam, error), error);
+    if (lastCommand == QLatin1String("LCDRP")) {
+        const bool engineOk = DecodeProgrammingRecord(ctx, rxParam, error);
+        return decoded(engineOk, error);
+    }
     if (lastCommand == QLatin1String("LCDRT")) {
         const bool engineOk = cls == QLatin1String("ZL") ? DecodeTextLinesZL(ctx, rxParam, error)
                                                          : DecodeTextLines(ctx, rxParam, error);
