@@ -468,6 +468,10 @@ void frm_Hauptfenster::printFile()
     if (m_file.gNewData && !m_files->AskSaveChanges())
         return;
     MousePointer::showHourglass();
+    // What is printed is what the history window shows; bring it back if it was closed.
+    if (!historyWindow())
+        showHistoryWindow();
+    MousePointer::showHourglass();
     frm_drucken::Source source;
     if (frm_Historiendaten *history = historyWindow())
         source.grid = history->gridModel();

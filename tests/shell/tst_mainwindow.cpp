@@ -9,6 +9,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QRadioButton>
@@ -40,6 +41,8 @@ private slots:
     void fileCommands_data();
     void fileCommands();
     void unsavedDataAfterHistoryWindowClosed();
+    void windowsOpenedByCommands_data();
+    void windowsOpenedByCommands();
     void quitWithUnsavedData_data();
     void quitWithUnsavedData();
     void backgroundHeight_data();
@@ -181,6 +184,51 @@ void TestMainWindow::unsavedDataAfterHistoryWindowClosed()
     f.asker().calls.clear();
     w.runFileCommand(2);
     QCOMPARE(f.asker().messageTexts(), (QStringList{"Save changes?", "open"}));
+}
+
+void TestMainWindow::windowsOpenedByCommands_data()
+{
+    QTest::addColumn<QString>("menu"); // "file", "settings" or "help"
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("window");
+
+    QTest::newRow("filter") << "file" << 5 << "frm_filter";
+    QTest::newRow("print") << "file" << 6 << "frm_drucken";
+    QTest::newRow("language") << "settings" << 2 << "frm_Sprache";
+    QTest::newRow("about") << "help" << 2 << QString::fromUtf8("frm_über");
+}
+
+void TestMainWindow::windowsOpenedByCommands()
+{
+    QFETCH(QString, menu);
+    QFETCH(int, index);
+    QFETCH(QString, window);
+
+    ShellFixture f;
+    f.writeSettings("[Sprache]\nSprache=1\n");
+    QVERIFY(f.start({f.makeHistoryFile("plant.his")}));
+    QVERIFY(f.showActive());
+    frm_Hauptfenster &w = f.window();
+    // The user closed the history window: the filter and the print need it back.
+    w.historyWindow()->parentWidget()->close();
+    QTRY_VERIFY(!w.historyWindow());
+
+    QString shown;
+    ModalHandler modal([&](QWidget *dlg) {
+        shown = dlg->objectName();
+        dlg->close();
+    });
+    if (menu == "file")
+        w.runFileCommand(index);
+    else if (menu == "settings")
+        w.runSettingsCommand(index);
+    else
+        w.runHelpCommand(index);
+
+    QCOMPARE(shown, window);
+    QVERIFY2(!QGuiApplication::overrideCursor(), "the hourglass stayed after the window closed");
+    if (menu == "file")
+        QVERIFY(w.historyWindow());
 }
 
 void TestMainWindow::quitWithUnsavedData_data()
