@@ -1,0 +1,193 @@
+#include "readout_helper.h"
+
+#include <QTest>
+
+using namespace qvr;
+
+namespace {
+
+// Entries of the panels below: ZL alarm address 12 has a text, 7 has none, 0 is the
+// panel's own event; the second 12 reuses the first one's programming record.
+const QString kZl = QStringLiteral(
+    "panel class=ZL address=17\n"
+    "entry address=12 start=\"2026-03-05 12:00\" analog=\"U ,V ,12.5,I ,mA,3\"\n"
+    "entry address=12 start=\"2026-03-05 12:10\" ack=\"2026-03-05 12:11\" analog=\"U ,V ,11.5,I ,mA,2\"\n"
+    "entry address=0 start=\"2026-03-06 00:00\"\n"
+    "entry address=7 start=\"2026-03-06 01:00\" stop=\"2026-03-06 02:00\"\n"
+    "program address=12 text=5\n"
+    "program address=7 text=0\n"
+    "text number=5 lines=\"Halle 3|zweite Zeile\"\n");
+
+const QString kPv = QStringLiteral(
+    "panel class=PV address=5\n"
+    "entry source=1 address=12 start=\"2026-03-05 12:00\"\n"
+    "entry source=1 address=12 start=\"2026-03-05 12:10\"\n"
+    "entry source=2 address=3 start=\"2026-03-05 13:00\"\n"
+    "entry source=1 address=9 start=\"2026-03-05 14:00\"\n"
+    "program address=12 text=5\n"
+    "program address=9 text=0\n"
+    "text number=5 lines=\"Halle 3|zweite Zeile\"\n"
+    "alarm ext=0 int=3 kind=99 text=\"Melder Halle 3\"\n"
+    "alarm ext=0 int=4 kind=01 text=\"\"\n");
+
+const QString kRq = QStringLiteral(
+    "panel class=RQ type=RQ model=6150 address=99\n"
+    "entry source=1 address=4 start=\"2026-03-05 12:00\"\n"
+    "program address=4 text=0\n");
+
+QStringList expand(const QString &address, const QString &compact)
+{
+    QStringList out;
+    for (const QString &part : compact.split(QLatin1Char('|'))) {
+        // "CMD*n": the same request n times.
+        const qsizetype star = part.indexOf(QLatin1Char('*'));
+        const int times = star < 0 ? 1 : part.mid(star + 1).toInt();
+        for (int i = 0; i < times; ++i)
+            out << QStringLiteral(":;") + address + QLatin1Char(':') + part.left(star);
+    }
+    return out;
+}
+
+} // namespace
+
+class TestReadout : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sequence_data();
+    void sequence();
+    void secondReadoutOverwrites();
+};
+
+void TestReadout::sequence_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("connection");
+    // Requests in order; "X*n" is X sent n times.
+    QTest::addColumn<QString>("requests");
+    QTest::addColumn<QList<int>>("messages");
+    QTest::addColumn<bool>("success");
+    // ParameterNummer of the HISTORY rows after the read-out.
+    QTest::addColumn<QList<int>>("history");
+    QTest::addColumn<bool>("readoutErrors");
+
+    const QString zlAll = QStringLiteral(
+        "IDNM? 1|LCDH|LCDH?|LCDRA 001|LCDRH 001|LCDRP 012|LCDRT 005|LCDRA 001|LCDRH 002|"
+        "LCDRA 002|LCDRH 003|LCDRH 004|LCDRP 007|LCDRA 004|LCDST");
+    QTest::newRow("ZL: record reuse, address 000, no text") << kZl << "USB" << zlAll << QList<int>{}
+                                                          << true << QList<int>{12, 12, 0, 7} << false;
+    QTest::newRow("ZL: analogue probe unanswered twice")
+        << kZl + "fault noanalog=1\n" << "RS232"
+        << "IDNM? 1|LCDH|LCDH?|LCDRA 001*2|LCDRH 001|LCDRP 012|LCDRT 005|LCDRH 002|LCDRH 003|"
+           "LCDRH 004|LCDRP 007|LCDST"
+        << QList<int>{} << true << QList<int>{12, 12, 0, 7} << false;
+    QTest::newRow("PV: address table, flags, reuse, text 0")
+        << kPv << "RS232"
+        << "IDNM? 1|LCDH|RQRTS|RQNA?|RQRAA 001|RQRAA 002|LCDH?|LCDRH 001|LCDRP 012|LCDRT 005|"
+           "LCDRH 002|LCDRH 003|LCDRH 004|LCDRP 009|LCDST"
+        << QList<int>{} << true << QList<int>{12, 12, 3, 9} << false;
+    QTest::newRow("RQ: empty address table") << kRq << "USB"
+                                             << "IDNM? 1|LCDH|RQRTS|RQNA?|LCDH?|LCDRH 001|LCDRP 004|LCDST"
+                                             << QList<int>{} << true << QList<int>{4} << false;
+    QTest::newRow("RQ 370 is read as PV")
+        << "panel class=PV type=RQ model=370 address=5\n"
+           "entry source=1 address=9 start=\"2026-03-05 14:00\"\nprogram address=9 text=0\n"
+        << "USB" << "IDNM? 1|LCDH|RQRTS|RQNA?|LCDH?|LCDRH 001|LCDRP 009|LCDST" << QList<int>{}
+        << true << QList<int>{9} << false;
+    QTest::newRow("no entries") << "panel class=ZL address=17\n" << "USB"
+                                << "IDNM? 1|LCDH|LCDH?|LCDST" << QList<int>{30060} << false
+                                << QList<int>{} << false;
+    QTest::newRow("unsuitable panel") << kZl + "panel type=XY model=1\n" << "USB" << "IDNM? 1"
+                                      << QList<int>{30100} << false << QList<int>{} << false;
+    QTest::newRow("ISX scanning") << kZl + "fault isx=1\n" << "USB" << "IDNM? 1|LCDH|LCDST"
+                                  << QList<int>{31080} << true << QList<int>{} << false;
+    QTest::newRow("programming record refused five times")
+        << kZl + "fault kind=failcheck command=LCDRP index=12 times=5\n" << "USB"
+        << "IDNM? 1|LCDH|LCDH?|LCDRA 001|LCDRH 001|LCDRP 012*5|LCDST" << QList<int>{30050}
+        << false << QList<int>{} << true;
+    QTest::newRow("refused four times, then accepted")
+        << kZl + "fault kind=failcheck command=LCDRP index=12 times=4\n" << "USB"
+        << "IDNM? 1|LCDH|LCDH?|LCDRA 001|LCDRH 001|LCDRP 012*5|LCDRT 005|LCDRA 001|LCDRH 002|"
+           "LCDRA 002|LCDRH 003|LCDRH 004|LCDRP 007|LCDRA 004|LCDST"
+        << QList<int>{} << true << QList<int>{12, 12, 0, 7} << false;
+    // The refused entry is left out; the one after it is read in full.
+    QTest::newRow("entry refused five times")
+        << kZl + "fault kind=failcheck command=LCDRH index=1 times=5\n" << "USB"
+        << "IDNM? 1|LCDH|LCDH?|LCDRA 001|LCDRH 001*5|LCDRH 002|LCDRP 012|LCDRT 005|LCDRA 002|"
+           "LCDRH 003|LCDRH 004|LCDRP 007|LCDRA 004|LCDST"
+        << QList<int>{} << true << QList<int>{12, 0, 7} << true;
+    QTest::newRow("last entry refused five times")
+        << kZl + "fault kind=failcheck command=LCDRH index=4 times=5\n" << "USB"
+        << "IDNM? 1|LCDH|LCDH?|LCDRA 001|LCDRH 001|LCDRP 012|LCDRT 005|LCDRA 001|LCDRH 002|"
+           "LCDRA 002|LCDRH 003|LCDRH 004*5|LCDST"
+        << QList<int>{} << true << QList<int>{12, 12, 0} << true;
+    QTest::newRow("wrong checksum: asked again after a second")
+        << kZl + "fault kind=badchecksum command=LCDRT times=1\n" << "USB"
+        << "IDNM? 1|LCDH|LCDH?|LCDRA 001|LCDRH 001|LCDRP 012|LCDRT 005*2|LCDRA 001|LCDRH 002|"
+           "LCDRA 002|LCDRH 003|LCDRH 004|LCDRP 007|LCDRA 004|LCDST"
+        << QList<int>{} << true << QList<int>{12, 12, 0, 7} << false;
+    QTest::newRow("panel falls silent") << kZl + "fault silentfrom=3\n" << "USB"
+                                        << "IDNM? 1|LCDH|LCDH?|LCDRA 001|LCDRH 001|LCDRP 012|LCDRT 005|"
+                                           "LCDRA 001|LCDRH 002|LCDRA 002|LCDRH 003*5"
+                                        << QList<int>{30020} << false << QList<int>{} << false;
+    QTest::newRow("garbage between frames")
+        << kZl + "fault garbage=1\n" << "USB" << zlAll << QList<int>{} << true
+        << QList<int>{12, 12, 0, 7} << false;
+}
+
+void TestReadout::sequence()
+{
+    QFETCH(QString, scenario);
+    QFETCH(QString, connection);
+    QFETCH(QString, requests);
+    QFETCH(QList<int>, messages);
+    QFETCH(bool, success);
+    QFETCH(QList<int>, history);
+    QFETCH(bool, readoutErrors);
+
+    QString error;
+    const PanelScenario s = scenarioFrom(scenario, &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    ReadoutRig rig(s, connection, QStringLiteral("9600"));
+    QVERIFY2(rig.ready, qPrintable(rig.error));
+    QVERIFY(rig.run(s.address));
+
+    const QString address = QStringLiteral("%1").arg(s.address, 3, 10, QLatin1Char('0'));
+    QCOMPARE(rig.requests(), expand(address, requests));
+    QCOMPARE(rig.presenter.messages, messages);
+    QCOMPARE(rig.presenter.succeeded, success);
+    QCOMPARE(rig.presenter.closed, !success);
+    QCOMPARE(rig.presenter.storeFailures, QStringList());
+    QCOMPARE(rig.addresses(HistorySchema::HISTORY), history);
+    QCOMPARE(rig.readout.gReadoutErrors, readoutErrors);
+    QVERIFY(!rig.line.host().isOpen());
+    if (success) {
+        QCOMPARE(rig.presenter.statuses.last(), int(ReadoutEngine::kStatusDone));
+        QCOMPARE(rig.presenter.progress, 100);
+        QVERIFY(rig.presenter.mainEnabled);
+    }
+}
+
+// Reading the same panel twice into one file: the events are brought up to date, not
+// doubled.
+void TestReadout::secondReadoutOverwrites()
+{
+    QString error;
+    const PanelScenario s = scenarioFrom(kZl, &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    ReadoutRig rig(s, QStringLiteral("USB"), QStringLiteral("9600"));
+    QVERIFY(rig.run(s.address));
+    QVERIFY(rig.presenter.succeeded);
+
+    rig.presenter.succeeded = false;
+    rig.driver.reset();
+    rig.sim = std::make_unique<PanelSimulator>(s);
+    QVERIFY(rig.run(s.address));
+    QVERIFY(rig.presenter.succeeded);
+    QCOMPARE(rig.addresses(HistorySchema::HISTORY), (QList<int>{12, 12, 0, 7}));
+    QCOMPARE(rig.addresses(HistorySchema::TEMP), (QList<int>{12, 12, 0, 7}));
+}
+
+QTEST_GUILESS_MAIN(TestReadout)
+#include "tst_readout.moc"
