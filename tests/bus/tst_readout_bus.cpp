@@ -1,0 +1,195 @@
+#include "readout_helper.h"
+
+#include <QTest>
+
+using namespace qvr;
+
+namespace {
+
+const QString kPanel = QStringLiteral("panel class=ZL address=17\n"
+                                      "entry address=0 start=\"2026-03-05 12:00\"\n");
+const QString kMaster = QStringLiteral("master address=100 poll=100 window=100 release=5 ");
+
+PanelScenario scenario(const QString &text)
+{
+    QString error;
+    PanelScenario s = PanelScenario::parse(text, &error);
+    if (!error.isEmpty())
+        qWarning("%s", qPrintable(error));
+    return s;
+}
+
+int countOf(const QByteArray &haystack, const char *needle)
+{
+    return int(haystack.count(needle));
+}
+
+} // namespace
+
+class TestReadoutBus : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void takeover_data();
+    void takeover();
+    void silentBus();
+    void silentPanel_data();
+    void silentPanel();
+};
+
+void TestReadoutBus::takeover_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("connection");
+    // What the PC sent first and last (frames without checksum).
+    QTest::addColumn<QStringList>("first");
+    QTest::addColumn<QStringList>("last");
+    QTest::addColumn<int>("mastAnswers"); // "::101:MAST 1" sent this often
+    QTest::addColumn<QList<int>>("messages");
+    QTest::addColumn<bool>("success");
+
+    const QStringList identify{QStringLiteral("::101:MAST 1"), QStringLiteral(":;017:IDNM? 1")};
+    const QStringList handBack{QStringLiteral(":;017:LCDST"), QStringLiteral(":;100:MAST? 101"),
+                               QStringLiteral("::101:")};
+    QTest::newRow("master releases and takes back")
+        << kPanel + kMaster + "queries=\":;101:MAST?\"\n" << "int." << identify << handBack << 1
+        << QList<int>{} << true;
+    QTest::newRow("queries to others or as answers are not answered")
+        << kPanel + kMaster + "queries=\":;102:MAST?|::101:MAST?|:;101:MAST?\"\n" << "ext."
+        << identify << handBack << 1 << QList<int>{} << true;
+    QTest::newRow("no query for the PC in 30 s")
+        << kPanel + kMaster + "queries=\":;102:MAST?|::101:MAST?\"\n" << "int." << QStringList{}
+        << QStringList{} << 0 << QList<int>{30030} << false;
+    QTest::newRow("master never releases")
+        << kPanel + kMaster + "queries=\":;101:MAST?\" neverreleases=1\n" << "int."
+        << QStringList{QStringLiteral("::101:MAST 1"), QStringLiteral("::101:MAST 1")}
+        << QStringList{QStringLiteral("::101:MAST 1")} << -1 << QList<int>{30030} << false;
+    // The failed return is reported, then the read-out ends as its end reason says.
+    QTest::newRow("master never takes back")
+        << kPanel + kMaster + "queries=\":;101:MAST?\" nevertakesback=1\n" << "int." << identify
+        << QStringList(5, QStringLiteral(":;100:MAST? 101")) << 1 << QList<int>{30040} << true;
+    QTest::newRow("unsuitable panel, master never takes back")
+        << kPanel + "panel type=XY model=1\n" + kMaster
+               + "queries=\":;101:MAST?\" nevertakesback=1\n"
+        << "int." << identify << QStringList(5, QStringLiteral(":;100:MAST? 101")) << 1
+        << QList<int>{30040, 30100} << false;
+    QTest::newRow("direct connection: no master exchange")
+        << kPanel + kMaster + "queries=\":;101:MAST?\"\n" << "USB"
+        << QStringList{QStringLiteral(":;017:IDNM? 1")} << QStringList{QStringLiteral(":;017:LCDST")}
+        << 0 << QList<int>{} << true;
+}
+
+void TestReadoutBus::takeover()
+{
+    QFETCH(QString, scenario);
+    QFETCH(QString, connection);
+    QFETCH(QStringList, first);
+    QFETCH(QStringList, last);
+    QFETCH(int, mastAnswers);
+    QFETCH(QList<int>, messages);
+    QFETCH(bool, success);
+
+    const PanelScenario s = ::scenario(scenario);
+    ReadoutRig rig(s, connection, QStringLiteral("9600"), true);
+    QVERIFY2(rig.ready, qPrintable(rig.error));
+    QVERIFY(rig.run(17));
+
+    const QStringList sent = rig.sim->framesFromPc();
+    QCOMPARE(sent.mid(0, first.size()), first);
+    QCOMPARE(sent.mid(sent.size() - last.size()), last);
+    if (mastAnswers >= 0)
+        QCOMPARE(sent.count(QStringLiteral("::101:MAST 1")), mastAnswers);
+    else
+        QVERIFY(sent.count(QStringLiteral("::101:MAST 1")) > 1);
+    QCOMPARE(rig.presenter.messages, messages);
+    QCOMPARE(rig.presenter.succeeded, success);
+    QCOMPARE(rig.addresses(HistorySchema::HISTORY), success ? QList<int>{0} : QList<int>{});
+    if (messages.contains(30030)) {
+        // 30 s from the first traffic, which the master makes within its first poll.
+        const qint64 at = rig.presenter.messageTimes.first() - rig.startedAt;
+        QVERIFY2(at >= 30000 && at < 30300, qPrintable(QString::number(at)));
+        QVERIFY(rig.presenter.closed);
+        QVERIFY(!rig.line.host().isOpen());
+    }
+    if (success && connection != QLatin1String("USB"))
+        QCOMPARE(rig.readout.gMasterAddress, qint16(100));
+}
+
+// Nobody on the bus: the PC becomes master after 3 s of quiet and a 5 s pause, at 57600
+// baud with RTS and DTR on.
+void TestReadoutBus::silentBus()
+{
+    ReadoutRig rig(scenario(kPanel), QStringLiteral("int."), QStringLiteral("57600"), true);
+    QVERIFY2(rig.ready, qPrintable(rig.error));
+    bool failed = false;
+    rig.link->OpenBusPort(failed);
+    QVERIFY(!failed);
+    rig.driver = std::make_unique<PanelSimDriver>(*rig.sim, rig.line.device(), rig.clock);
+    rig.readout.gDeviceAddress = 17;
+    const qint64 start = rig.clock.nowMs();
+    QVERIFY(rig.engine->StartReadout());
+    QVERIFY(rig.clock.runUntil([&] { return !rig.line.host().written().isEmpty(); }, 20000));
+    const qint64 at = rig.clock.nowMs() - start;
+    QVERIFY2(at >= 8000 && at < 8100, qPrintable(QString::number(at)));
+    QVERIFY(rig.line.host().written().startsWith(":;017:IDNM? 1"));
+    QCOMPARE(rig.line.host().settings(), QStringLiteral("57600,E,7,1"));
+    QVERIFY(rig.line.host().rts());
+    QVERIFY(rig.line.host().dtr());
+    QVERIFY(rig.clock.runUntil([&] { return rig.presenter.over(); }, 60000));
+    QVERIFY(rig.presenter.succeeded);
+    QCOMPARE(rig.readout.gMasterAddress, qint16(-1));
+}
+
+void TestReadoutBus::silentPanel_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("connection");
+    QTest::addColumn<QStringList>("last");
+
+    QTest::newRow("direct") << kPanel + "fault kind=silent command=IDNM?\n" << "USB"
+                            << QStringList{QStringLiteral(":;017:IDNM? 1")};
+    QTest::newRow("master gets the bus back")
+        << kPanel + kMaster + "queries=\":;101:MAST?\"\nfault kind=silent command=IDNM?\n"
+        << "int." << QStringList{QStringLiteral(":;017:IDNM? 1"), QStringLiteral(":;100:MAST? 101"),
+                                 QStringLiteral("::101:")};
+}
+
+// A request goes out five times, one second apart; then the read-out gives up with
+// "not responding", handing the master role back first where there is a master.
+void TestReadoutBus::silentPanel()
+{
+    QFETCH(QString, scenario);
+    QFETCH(QString, connection);
+    QFETCH(QStringList, last);
+
+    ReadoutRig rig(::scenario(scenario), connection, QStringLiteral("9600"), true);
+    QVERIFY2(rig.ready, qPrintable(rig.error));
+    bool failed = false;
+    rig.link->OpenBusPort(failed);
+    QVERIFY(!failed);
+    rig.driver = std::make_unique<PanelSimDriver>(*rig.sim, rig.line.device(), rig.clock);
+    rig.readout.gDeviceAddress = 17;
+    QVERIFY(rig.engine->StartReadout());
+
+    QList<qint64> sendTimes;
+    for (int n = 1; n <= 5; ++n) {
+        QVERIFY(rig.clock.runUntil(
+            [&] { return countOf(rig.line.host().written(), "IDNM? 1") >= n; }, 60000));
+        sendTimes << rig.clock.nowMs();
+    }
+    for (int i = 1; i < sendTimes.size(); ++i) {
+        const qint64 gap = sendTimes[i] - sendTimes[i - 1];
+        QVERIFY2(gap >= 1000 && gap <= 1050, qPrintable(QString::number(gap)));
+    }
+    QVERIFY(rig.clock.runUntil([&] { return rig.presenter.over(); }, 60000));
+    QCOMPARE(countOf(rig.line.host().written(), "IDNM? 1"), 5);
+    QCOMPARE(rig.presenter.messages, QList<int>{30020});
+    QVERIFY(rig.presenter.closed);
+    QCOMPARE(rig.readout.gNewData, false);
+    const QStringList sent = rig.sim->framesFromPc();
+    QCOMPARE(sent.mid(sent.size() - last.size()), last);
+}
+
+QTEST_GUILESS_MAIN(TestReadoutBus)
+#include "tst_readout_bus.moc"
