@@ -8,8 +8,10 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <termios.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/sysmacros.h>
 #endif
 
 namespace qvr {
