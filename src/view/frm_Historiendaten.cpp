@@ -5,6 +5,8 @@
 #include "HistoryGridModel.h"
 #include "ViewPointer.h"
 #include "ViewState.h"
+#include "frm_Warn_StormeldungPV.h"
+#include "frm_Warn_StormeldungZL.h"
 #include "core/Asker.h"
 #include "core/TextTable.h"
 #include "decode/ReadoutState.h"
@@ -13,7 +15,10 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QMetaMethod>
 #include <QTableView>
+
+#include <memory>
 
 namespace qvr {
 
@@ -194,7 +199,11 @@ void frm_Historiendaten::GridClick(int row, int column)
         ViewPointer::showHourglass();
         const bool pvWindow = m_readout.gDeviceClass == QLatin1String("RQ")
                               || m_readout.gDeviceClass == QLatin1String("PV");
-        emit detailViewRequested(pvWindow ? DetailWindow::PV : DetailWindow::ZL);
+        const DetailWindow window = pvWindow ? DetailWindow::PV : DetailWindow::ZL;
+        emit detailViewRequested(window);
+        // A receiver shows the window itself; without one the grid does.
+        if (!isSignalConnected(QMetaMethod::fromSignal(&frm_Historiendaten::detailViewRequested)))
+            showDetailWindow(window);
         // Nothing may be listening yet; the pointer must not stay an hourglass.
         ViewPointer::restoreDefault();
     } else {
@@ -202,6 +211,16 @@ void frm_Historiendaten::GridClick(int row, int column)
                         Asker::Icon::Critical, Asker::Buttons::Ok, true);
     }
     m_grid->setCurrentIndex(m_model->index(row - 1, 0));
+}
+
+void frm_Historiendaten::showDetailWindow(DetailWindow window)
+{
+    std::unique_ptr<frm_Warn_StormeldungBase> detail;
+    if (window == DetailWindow::PV)
+        detail = std::make_unique<frm_Warn_StormeldungPV>(m_store, m_readout, m_texts, this);
+    else
+        detail = std::make_unique<frm_Warn_StormeldungZL>(m_store, m_readout, m_texts, this);
+    detail->exec();
 }
 
 bool frm_Historiendaten::event(QEvent *e)

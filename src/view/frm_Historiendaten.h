@@ -50,6 +50,9 @@ public:
     // and 2000 twips high.
     void resizeToMainWindow(const QSize &mainSize);
 
+    // Shows the detail view of the current record of gHistoryRecordset modally.
+    void showDetailWindow(DetailWindow window);
+
     QTableView *grid() const { return m_grid; }
     // The rows as shown, in the order on screen (for printing).
     HistoryGridModel *gridModel() const { return m_model; }
@@ -58,7 +61,7 @@ public:
 
 signals:
     // gHistoryRecordset stands on the clicked event; the receiver shows the detail window
-    // modally.
+    // modally. While nothing is connected, the grid shows it itself (showDetailWindow).
     void detailViewRequested(qvr::frm_Historiendaten::DetailWindow window);
 
 protected:
