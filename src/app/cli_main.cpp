@@ -1,10 +1,311 @@
+// qvr-history-cli: reads a panel's history memory into a history file without windows,
+// through the same read-out engine as the window program.
+//
+//   qvr-history-cli readout --port DEVICE --connection RS232|USB|int.|ext. --address N
+//                   --file FILE.his [--baud N] [--settings FILE] [--lang de|en]
+//
+// Exit status: 0 success (also when the panel's ISX scan ended the read-out), 3 a read-out
+// that ended with an error message, 1 usage or file errors.
+
+#include "bus/BusLink.h"
+#include "bus/BusTimers.h"
+#include "bus/LinkState.h"
+#include "bus/PortNames.h"
+#include "bus/QtSerialPortAdapter.h"
+#include "bus/ReadoutEngine.h"
+#include "bus/ReadoutPresenter.h"
+#include "core/Asker.h"
+#include "core/QtClock.h"
+#include "core/SettingsStore.h"
+#include "core/TextTable.h"
+#include "decode/ReadoutState.h"
+#include "store/FileState.h"
+#include "store/HistoryFile.h"
+#include "store/StoreState.h"
+
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+
 #include <cstdio>
+#include <unistd.h>
+
+namespace qvr {
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitUsage = 1;
+constexpr int kExitReadout = 3;
+constexpr int kTextUsage = 31120;
+constexpr int kTextProgress = 31110;
+
+void print(FILE *to, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), to);
+    std::fflush(to);
+}
+
+// The program's settings with the interface values of the command line laid over them;
+// nothing of the command line is written back.
+class OverlaySettingsBackend : public SettingsBackend
+{
+public:
+    OverlaySettingsBackend(SettingsBackend &base, QHash<QString, QString> values)
+        : m_base(base), m_values(std::move(values))
+    {
+    }
+    static QString key(const QString &section, const QString &name)
+    {
+        return section.toLower() + QLatin1Char('/') + name.toLower();
+    }
+    bool read(const QString &section, const QString &name, QString *value) const override
+    {
+        const auto it = m_values.constFind(key(section, name));
+        if (it == m_values.constEnd())
+            return m_base.read(section, name, value);
+        *value = it.value();
+        return true;
+    }
+    void write(const QString &section, const QString &name, const QString &value) override
+    {
+        m_base.write(section, name, value);
+    }
+
+private:
+    SettingsBackend &m_base;
+    QHash<QString, QString> m_values;
+};
+
+// Message boxes become lines on standard output; the save dialog answers with the file
+// named on the command line.
+class ConsoleAsker : public Asker
+{
+public:
+    explicit ConsoleAsker(QString saveTarget) : m_saveTarget(std::move(saveTarget)) {}
+    Answer message(const QString &text, const QString &, Icon, Buttons buttons, bool) override
+    {
+        print(stdout, text + QLatin1Char('\n'));
+        return buttons == Buttons::Ok || buttons == Buttons::OkCancel ? Answer::Ok : Answer::Yes;
+    }
+    QString openFileName(const QString &, const QString &, const QString &) override
+    {
+        return {};
+    }
+    QString saveFileName(const QString &, const QString &, const QString &,
+                         const QString &) override
+    {
+        return m_saveTarget;
+    }
+
+private:
+    QString m_saveTarget;
+};
+
+// The read-out on a console: a progress line on a terminal, messages as lines.
+class ConsolePresenter : public ReadoutPresenter
+{
+public:
+    ConsolePresenter(const Texts &texts, bool terminal) : m_texts(texts), m_terminal(terminal) {}
+
+    bool done = false;
+    std::function<void()> onClose;
+
+    void setStatus(int textId) override { m_status = textId; }
+    void setProgress(int) override {}
+    void entryProgress(int index, int count) override
+    {
+        if (!m_terminal)
+            return;
+        print(stdout, QLatin1Char('\r') + m_texts.ResText(kTextProgress).arg(index).arg(count));
+        m_progressShown = true;
+    }
+    void startAnimation() override { m_animation = true; }
+    void stopAnimation() override { m_animation = false; }
+    bool animationRunning() const override { return m_animation; }
+    void showMessage(int textId, Asker::Icon, bool) override
+    {
+        endProgressLine();
+        print(stdout, m_texts.ResText(textId) + QLatin1Char('\n'));
+    }
+    void setBusyPointer(bool) override {}
+    void readoutSucceeded() override
+    {
+        endProgressLine();
+        print(stdout, m_texts.ResText(m_status) + QLatin1Char('\n'));
+    }
+    void enableMainWindow() override { done = true; }
+    void closeDialog() override
+    {
+        done = true;
+        if (onClose)
+            onClose();
+    }
+    void storeFailure(const QString &detail) override
+    {
+        endProgressLine();
+        print(stderr, detail + QLatin1Char('\n'));
+    }
+
+private:
+    void endProgressLine()
+    {
+        if (m_progressShown)
+            print(stdout, QStringLiteral("\n"));
+        m_progressShown = false;
+    }
+
+    const Texts &m_texts;
+    bool m_terminal;
+    bool m_animation = false;
+    bool m_progressShown = false;
+    int m_status = 0;
+};
+
+struct Options
+{
+    QString port;
+    QString connection;
+    int address = 0;
+    QString file;
+    QString baud;
+    QString language;
+};
+
+// Parses "readout --name value ..."; false for anything else.
+bool parseOptions(const QStringList &args, Options *o)
+{
+    if (args.size() < 2 || args[1] != QLatin1String("readout"))
+        return false;
+    QHash<QString, QString> values;
+    for (qsizetype i = 2; i < args.size(); i += 2) {
+        const QString &name = args[i];
+        static const QStringList known{"--port", "--connection", "--address", "--file",
+                                       "--baud", "--settings",   "--lang"};
+        if (!known.contains(name) || i + 1 >= args.size() || values.contains(name))
+            return false;
+        values.insert(name, args[i + 1]);
+    }
+    o->port = values.value(QStringLiteral("--port")).trimmed();
+    o->connection = values.value(QStringLiteral("--connection"));
+    o->file = values.value(QStringLiteral("--file"));
+    o->baud = values.value(QStringLiteral("--baud"));
+    o->language = values.value(QStringLiteral("--lang"));
+    bool ok = false;
+    o->address = values.value(QStringLiteral("--address")).toInt(&ok);
+    static const QStringList connections{"RS232", "USB", "int.", "ext."};
+    if (!ok || o->address < 1 || o->address > 99 || o->port.isEmpty() || o->file.isEmpty()
+        || !connections.contains(o->connection))
+        return false;
+    if (!o->baud.isEmpty()) {
+        const int baud = o->baud.toInt(&ok);
+        if (!ok || baud <= 0)
+            return false;
+    }
+    return o->language.isEmpty() || o->language == QLatin1String("de")
+           || o->language == QLatin1String("en");
+}
+
+int run(const QStringList &args)
+{
+    std::unique_ptr<SettingsStore> programSettings = SettingsStore::forProgram(args);
+    Texts texts;
+    const long long savedLanguage = LeadingNumber(programSettings->ReadSetting(
+        QStringLiteral("Sprache"), QStringLiteral("Sprache"), QStringLiteral("1")));
+    texts.gLanguageOffset = savedLanguage == 0 ? 0 : 1;
+
+    Options o;
+    const bool valid = parseOptions(args, &o);
+    if (o.language == QLatin1String("de"))
+        texts.gLanguageOffset = 0;
+    else if (o.language == QLatin1String("en"))
+        texts.gLanguageOffset = 1;
+    if (!valid) {
+        print(stderr, texts.ResText(kTextUsage) + QLatin1Char('\n'));
+        return kExitUsage;
+    }
+
+    // The interface of the command line: COMn as the settings resolve it, a device path
+    // as the device of port 1.
+    const QString section = QStringLiteral("Schnittstelle");
+    QHash<QString, QString> overlay;
+    int com = PortNames::comNumber(o.port);
+    if (com <= 0) {
+        com = 1;
+        overlay.insert(OverlaySettingsBackend::key(section, QStringLiteral("Device1")), o.port);
+    }
+    overlay.insert(OverlaySettingsBackend::key(section, QStringLiteral("Com")), QString::number(com));
+    overlay.insert(OverlaySettingsBackend::key(section, QStringLiteral("ConnType")), o.connection);
+    if (!o.baud.isEmpty())
+        overlay.insert(OverlaySettingsBackend::key(section, QStringLiteral("Baud")), o.baud);
+    SettingsStore settings(
+        std::make_unique<OverlaySettingsBackend>(programSettings->backend(), overlay));
+
+    QString appPath = settings.ReadSetting(QStringLiteral("Installation"), QStringLiteral("CurDir"),
+                                           QStringLiteral("C:"));
+    while (appPath.size() > 1 && (appPath.endsWith(QLatin1Char('/')) || appPath.endsWith(QLatin1Char('\\'))))
+        appPath.chop(1);
+
+    const QString target = QFileInfo(o.file).absoluteFilePath();
+    ConsoleAsker asker(target);
+    FileState file;
+    StoreState store;
+    HistoryFile history(file, store, settings, texts, asker);
+    const bool existed = QFileInfo::exists(target);
+    if (existed) {
+        QString path = target;
+        if (!history.OpenHistoryFile(path))
+            return kExitUsage;
+    } else if (!history.NewHistoryFile()) {
+        return kExitUsage;
+    }
+
+    QtClock clock;
+    QtSerialPortAdapter port(&settings);
+    BusTimers timers(clock);
+    LinkState linkState;
+    ReadoutState readout;
+    BusLink link(port, clock, timers, linkState, settings, texts, asker);
+    link.setAppPath(appPath);
+    ConsolePresenter presenter(texts, isatty(fileno(stdout)) != 0);
+    ReadoutEngine engine(link, readout, store, texts, clock, presenter);
+    engine.setAppPath(appPath);
+    presenter.onClose = [&engine] { engine.StopReadout(); };
+
+    bool failed = false;
+    link.OpenBusPort(failed);
+    if (failed) {
+        history.CloseHistoryFile();
+        return kExitUsage;
+    }
+    readout.gDeviceAddress = qint16(o.address);
+    if (engine.StartReadout())
+        clock.waitWhile([&presenter] { return !presenter.done; });
+    engine.StopReadout();
+
+    int status = kExitUsage;
+    switch (engine.outcome()) {
+    case ReadoutEngine::Outcome::Success: {
+        const bool saved = existed ? history.SaveHistoryFile() : history.SaveHistoryFileAs();
+        status = !saved ? kExitUsage : engine.returnFailed() ? kExitReadout : kExitOk;
+        break;
+    }
+    case ReadoutEngine::Outcome::EndMessage:
+        status = kExitReadout;
+        break;
+    default:
+        status = kExitUsage;
+        break;
+    }
+    history.CloseHistoryFile();
+    return status;
+}
+
+} // namespace
+} // namespace qvr
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    std::fprintf(stderr, "usage: qvr-history-cli readout --port DEVICE --connection RS232|USB|int.|ext. "
-                         "--address N --file FILE.his [--baud N] [--settings FILE] [--lang de|en]\n");
-    return 1;
+    return qvr::run(app.arguments());
 }

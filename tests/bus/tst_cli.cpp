@@ -1,0 +1,152 @@
+// The command-line read-out end to end: qvr-history-cli against qvr-panel-sim on a real
+// pseudo-terminal.
+#include "store/Database.h"
+#include "store/Recordset.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using namespace qvr;
+
+namespace {
+
+QString program(const char *name)
+{
+    return QStringLiteral(QVR_BINARY_DIR "/bin/") + QLatin1String(name);
+}
+
+// Rows of HISTORY in a saved file, -1 when there is no such file.
+int historyRows(const QString &path)
+{
+    if (!QFile::exists(path))
+        return -1;
+    QString error;
+    std::unique_ptr<Database> db =
+        Database::open(path, QString(), Database::Access::ReadOnly, &error);
+    if (!db)
+        return -2;
+    std::unique_ptr<Recordset> rs = db->openRecordset(QStringLiteral("Select * From HISTORY"), &error);
+    return rs ? rs->recordCount() : -2;
+}
+
+// The simulated panel on a new pseudo-terminal; ends with the test row.
+class Panel
+{
+public:
+    bool start(const QStringList &args)
+    {
+        m_process.start(program("qvr-panel-sim"), args);
+        if (!m_process.waitForStarted(10000))
+            return false;
+        while (!m_process.canReadLine() && m_process.waitForReadyRead(10000)) {
+        }
+        m_path = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+        return m_path.startsWith(QLatin1Char('/'));
+    }
+    QString path() const { return m_path; }
+    ~Panel()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(5000))
+                m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+private:
+    QProcess m_process;
+    QString m_path;
+};
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readout_data();
+    void readout();
+};
+
+void TestCli::readout_data()
+{
+    QTest::addColumn<QStringList>("panel");      // qvr-panel-sim options
+    QTest::addColumn<QStringList>("options");    // read-out options besides port and file
+    QTest::addColumn<int>("runs");               // read-outs of the same panel into the file
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");         // a line the program prints
+    QTest::addColumn<int>("rows");               // HISTORY rows after, -1: no file
+
+    const QStringList zl{"--class", "ZL", "--address", "17", "--entries", "25", "--seed", "3"};
+    QTest::newRow("direct, new file")
+        << zl << QStringList{"--connection", "USB", "--address", "17", "--lang", "en"} << 1 << 0
+        << "Data transmission successful" << 25;
+    QTest::newRow("same panel twice: events not doubled")
+        << zl << QStringList{"--connection", "RS232", "--address", "17", "--lang", "de"} << 2 << 0
+        << "Daten erfolgreich ausgelesen" << 25;
+    QTest::newRow("bus with a master station")
+        << QStringList{"--class", "PV", "--address", "5", "--entries", "12", "--master", "100"}
+        << QStringList{"--connection", "int.", "--address", "5", "--baud", "9600", "--lang", "en"}
+        << 1 << 0 << "Data transmission successful" << 12;
+    QTest::newRow("unsuitable panel")
+        << QStringList{"--type", "XY", "--model", "1", "--address", "17"}
+        << QStringList{"--connection", "USB", "--address", "17", "--lang", "de"} << 1 << 3
+        << "Fehler : Das Gerät mit der angegebenen Adresse ist nicht geeignet !" << -1;
+    QTest::newRow("no history")
+        << QStringList{"--class", "RQ", "--address", "2", "--entries", "0"}
+        << QStringList{"--connection", "USB", "--address", "2", "--lang", "en"} << 1 << 3
+        << "No history data available!" << -1;
+    QTest::newRow("address out of range")
+        << zl << QStringList{"--connection", "USB", "--address", "100"} << 1 << 1
+        << "qvr-history-cli readout" << -1;
+    QTest::newRow("unknown connection")
+        << zl << QStringList{"--connection", "COM", "--address", "17"} << 1 << 1
+        << "qvr-history-cli readout" << -1;
+}
+
+void TestCli::readout()
+{
+    QFETCH(QStringList, panel);
+    QFETCH(QStringList, options);
+    QFETCH(int, runs);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QFETCH(int, rows);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString settings = dir.filePath(QStringLiteral("settings.ini"));
+    QFile ini(settings);
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("[Installation]\nCurDir=%1\n").arg(dir.path()).toUtf8());
+    ini.close();
+    const QString file = dir.filePath(QStringLiteral("panel.his"));
+
+    for (int run = 0; run < runs; ++run) {
+        Panel sim;
+        QVERIFY(sim.start(panel));
+        QProcess cli;
+        cli.setProcessChannelMode(QProcess::MergedChannels);
+        cli.start(program("qvr-history-cli"),
+                  QStringList{"readout", "--port", sim.path(), "--file", file, "--settings", settings}
+                      + options);
+        QVERIFY(cli.waitForFinished(60000));
+        const QString out = QString::fromLocal8Bit(cli.readAll());
+        QVERIFY2(cli.exitStatus() == QProcess::NormalExit, qPrintable(out));
+        QVERIFY2(cli.exitCode() == exitCode, qPrintable(out));
+        QVERIFY2(out.contains(output), qPrintable(out));
+    }
+    QCOMPARE(historyRows(file), rows);
+    // The bus log lies in the installation folder whenever the port was opened.
+    QCOMPARE(QFile::exists(dir.filePath(QStringLiteral("logdata.txt"))), exitCode != 1);
+    // No working copy is left behind.
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("panel.tmp"))));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
