@@ -7,6 +7,7 @@
 #include "core/TextTable.h"
 #include "decode/ReadoutState.h"
 #include "store/HistorySchema.h"
+#include "store/OleDate.h"
 #include "store/StoreState.h"
 #include "view/ViewState.h"
 
@@ -43,14 +44,6 @@ public:
         return {};
     }
 };
-
-// A moment as the file stores it: the date-time field and its _Sort twin.
-inline double oleOf(const QDateTime &dt)
-{
-    const QDateTime epoch(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC);
-    const QDateTime utc(dt.date(), dt.time(), Qt::UTC);
-    return double(epoch.msecsTo(utc)) / 86400000.0;
-}
 
 // A history file with the given LumoHistory values and events, open as gDatabase.
 class HistoryFixture
@@ -91,7 +84,7 @@ public:
                 return false;
             }
             if (it.value().typeId() == QMetaType::QDateTime
-                && !rs->setField(it.key() + QStringLiteral("_Sort"), oleOf(it.value().toDateTime())))
+                && !rs->setField(it.key() + QStringLiteral("_Sort"), OleDate::fromDateTime(it.value().toDateTime())))
                 return false;
         }
         return rs->update();
