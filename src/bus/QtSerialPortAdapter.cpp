@@ -161,6 +161,17 @@ bool QtSerialPortAdapter::verifyLine(QString *why) const
         m_settings.parity == LineSettings::Parity::Odd)
         ok = ok && bool(tio.c_cflag & PARODD) == (m_settings.parity == LineSettings::Parity::Odd);
     ok = ok && bool(tio.c_cflag & CSTOPB) == (m_settings.stopBits != LineSettings::StopBits::One);
+    // The standard rates have their own codes; others are set by a driver-specific call
+    // that termios cannot read back.
+    static const struct
+    {
+        qint32 baud;
+        speed_t code;
+    } rates[] = {{1200, B1200},   {2400, B2400},   {4800, B4800},   {9600, B9600},
+                 {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200}};
+    for (const auto &r : rates)
+        if (r.baud == m_settings.baud)
+            ok = ok && ::cfgetospeed(&tio) == r.code;
     if (!ok)
         *why = QStringLiteral("%1 did not take the line settings %2")
                    .arg(m_device, m_settings.toString());
