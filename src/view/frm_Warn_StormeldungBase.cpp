@@ -167,7 +167,8 @@ void frm_Warn_StormeldungBase::buildControls()
 
     // The device's display: six lines of 20 characters in a fixed-pitch font, the three
     // value boxes in the same font so their characters fall on the line's columns.
-    QFont lcd(QStringLiteral("Courier New"));
+    // The size is set, not inherited, so the metrics below are those the lines draw with.
+    QFont lcd(QStringLiteral("Courier New"), 10);
     lcd.setStyleHint(QFont::TypeWriter);
     lcd.setFixedPitch(true);
     const QFontMetrics lcdMetrics(lcd);
@@ -251,7 +252,7 @@ void frm_Warn_StormeldungBase::buildControls()
 
     // Output column.
     const int bx = 240;
-    const int bLabel = 160;
+    const int bLabel = 180;
     const int bCombo = 150;
     place(lab(4), bx, 0, bLabel + bCombo);
     auto outputRow = [&](int labelIndex, int list, int row) {
