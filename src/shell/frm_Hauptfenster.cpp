@@ -3,6 +3,9 @@
 #include "HelpViewer.h"
 #include "MousePointer.h"
 #include "SingleInstance.h"
+#include "bus/ui/BusConnection.h"
+#include "bus/ui/Com_CFG.h"
+#include "bus/ui/frm_Daten_empfangen.h"
 #include "Twips.h"
 #include "core/Asker.h"
 #include "core/SettingsStore.h"
@@ -427,9 +430,66 @@ void frm_Hauptfenster::readOut()
     MousePointer::showHourglass();
     QString error;
     HistorySchema::OpenTable(*m_store, QStringLiteral("HISTORY"), &error);
-    // The read-out dialog is shown here, modally, once it is part of the program.
-    MousePointer::restoreDefault();
+    // The interface dialog tests ports on the read-out's port: it must not stay open
+    // beside a read-out.
+    if (m_interfaceDialog)
+        m_interfaceDialog->close();
+    {
+        frm_Daten_empfangen dialog(
+            frm_Daten_empfangen::Context{
+                busConnection(), *m_readout, *m_store, m_texts, *m_asker, m_shell.gAppPath,
+                [this] { m_file.gNewData = true; }, [this] { m_files->SaveHistoryFile(); },
+                [this] { showInterfaceDialog(true); },
+                [this](bool enabled) { setInputEnabled(enabled); },
+                [](bool busy) {
+                    if (busy)
+                        MousePointer::showHourglass();
+                    else
+                        MousePointer::restoreDefault();
+                }},
+            this);
+        dialog.exec();
+    }
+    setInputEnabled(true);
     showHistoryWindow();
+}
+
+BusConnection &frm_Hauptfenster::busConnection()
+{
+    if (!m_bus)
+        m_bus = std::make_unique<BusConnection>(*m_settings, m_texts, *m_asker);
+    return *m_bus;
+}
+
+void frm_Hauptfenster::setBusHardware(SerialPort &port, Clock &clock)
+{
+    m_bus = std::make_unique<BusConnection>(port, clock, *m_settings, m_texts, *m_asker);
+}
+
+void frm_Hauptfenster::setInputEnabled(bool enabled)
+{
+    menuBar()->setEnabled(enabled);
+    m_toolbar->setEnabled(enabled);
+    m_mdi->setEnabled(enabled);
+}
+
+void frm_Hauptfenster::showInterfaceDialog(bool modal)
+{
+    if (modal) {
+        Com_CFG dialog(busConnection(), m_texts, *m_asker, &MousePointer::restoreDefault, this);
+        dialog.exec();
+        return;
+    }
+    if (m_interfaceDialog) {
+        m_interfaceDialog->raise();
+        m_interfaceDialog->activateWindow();
+        MousePointer::restoreDefault();
+        return;
+    }
+    auto *dialog = new Com_CFG(busConnection(), m_texts, *m_asker, &MousePointer::restoreDefault, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_interfaceDialog = dialog;
+    dialog->show();
 }
 
 void frm_Hauptfenster::openFile()
@@ -495,8 +555,7 @@ void frm_Hauptfenster::runSettingsCommand(int index)
 {
     if (index == 1) {
         MousePointer::showHourglass();
-        // The interface configuration window is shown here, not modal, once it exists.
-        MousePointer::restoreDefault();
+        showInterfaceDialog(false);
     } else if (index == 2) {
         MousePointer::showHourglass();
         showLanguageWindow();

@@ -22,7 +22,11 @@ class QToolBar;
 namespace qvr {
 
 class Asker;
+class BusConnection;
+class Clock;
+class Com_CFG;
 class HistoryFile;
+class SerialPort;
 class SettingsStore;
 class SingleInstance;
 class StoreState;
@@ -85,6 +89,10 @@ public:
     QMdiSubWindow *backgroundSubWindow() const { return m_startbildWindow; }
     frm_Historiendaten *historyWindow() const;
     ReadoutState &readoutState() { return *m_readout; }
+    // The serial port, clock, timers and link of the read-out: the real ones, unless
+    // setBusHardware handed in others (tests: the in-memory line and the virtual clock).
+    BusConnection &busConnection();
+    void setBusHardware(SerialPort &port, Clock &clock);
     bool isShutDown() const { return m_shutDown; }
 
 protected:
@@ -102,6 +110,8 @@ private:
     void languageWindowClosed();
 
     void readOut();
+    void showInterfaceDialog(bool modal);
+    void setInputEnabled(bool enabled);
     void openFile();
     void printFile();
     void filterData();
@@ -121,6 +131,8 @@ private:
     ShellState m_shell;
     std::unique_ptr<HistoryFile> m_files;
     std::unique_ptr<SingleInstance> m_instance;
+    std::unique_ptr<BusConnection> m_bus;
+    QPointer<Com_CFG> m_interfaceDialog;
 
     QMdiArea *m_mdi = nullptr;
     frm_Startbild *m_startbild = nullptr;
