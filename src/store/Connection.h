@@ -32,9 +32,6 @@ public:
     sqlite3_stmt *statement(const QString &sql, QString *error, bool readOnly = false);
     // A statement prepared for one use; the caller finalizes it.
     sqlite3_stmt *prepare(const QString &sql, QString *error, bool readOnly = false);
-    // Drops cached statements (after schema changes SQLite re-prepares them anyway; this
-    // only bounds the cache).
-    void clearCache();
 
     QString errorText() const;
     int transactionDepth = 0;
@@ -48,6 +45,9 @@ public:
     static void registerFunctions(sqlite3 *db);
 
 private:
+    // Only on close: record sets keep the statements they got from the cache.
+    void clearCache();
+
     sqlite3 *m_db = nullptr;
     bool m_readOnlyGuard = false;
     QHash<QByteArray, sqlite3_stmt *> m_cache;

@@ -150,7 +150,6 @@ void Database::close()
 {
     if (!isOpen())
         return;
-    m_connection->clearCache();
     sqlite3 *db = m_connection->handle();
     if (!sqlite3_db_readonly(db, "main")) {
         while (m_connection->transactionDepth > 0) {

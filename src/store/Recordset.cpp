@@ -281,13 +281,12 @@ bool Recordset::open(const std::shared_ptr<Connection> &connection, const QStrin
         }
     }
     QStringList columns;
-    m_fieldByName.clear();
-    m_fieldByExactName.clear();
-    m_writeSql.clear();
+    m_fieldKeys.clear();
+    m_writeStatements.clear();
+    m_rowStatement = nullptr;
     for (int i = 0; i < m_fields.size(); ++i) {
         columns << SqlTranslator::quoteIdentifier(m_fields.at(i).name);
-        m_fieldByName.insert(m_fields.at(i).name.toLower(), i);
-        m_fieldByExactName.insert(m_fields.at(i).name, i);
+        m_fieldKeys << nameKey(m_fields.at(i).name);
     }
     m_selectColumns = columns.join(QLatin1Char(','));
 
@@ -544,12 +543,22 @@ bool Recordset::edit()
     return true;
 }
 
+quint32 Recordset::nameKey(QStringView name)
+{
+    if (name.isEmpty())
+        return 0;
+    return (quint32(name.size()) << 20) ^ (quint32(name.front().toCaseFolded().unicode()) << 10)
+        ^ quint32(name.back().toCaseFolded().unicode());
+}
+
 int Recordset::fieldIndex(const QString &name) const
 {
-    const auto exact = m_fieldByExactName.constFind(name);
-    if (exact != m_fieldByExactName.cend())
-        return exact.value();
-    return m_fieldByName.value(name.toLower(), -1);
+    const quint32 key = nameKey(name);
+    for (int i = 0; i < m_fieldKeys.size(); ++i) {
+        if (m_fieldKeys.at(i) == key && m_fields.at(i).name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
 }
 
 QString Recordset::fieldName(int index) const
@@ -609,8 +618,11 @@ bool Recordset::update()
         leaveEdit();
         return true;
     }
-    QString &sql = m_writeSql[mask];
-    if (sql.isEmpty()) {
+    auto *st = static_cast<sqlite3_stmt *>(m_writeStatements.value(mask));
+    if (st) {
+        sqlite3_reset(st);
+    } else {
+        QString sql;
         QStringList names;
         for (int i : std::as_const(set))
             names << SqlTranslator::quoteIdentifier(m_fields.at(i).name);
@@ -631,11 +643,12 @@ bool Recordset::update()
                 + names.join(QLatin1Char(',')) + QStringLiteral(") VALUES (")
                 + params.join(QLatin1Char(',')) + QLatin1Char(')');
         }
+        QString why;
+        st = m_connection->statement(sql, &why);
+        if (!st)
+            return fail(why);
+        m_writeStatements.insert(mask, st);
     }
-    QString why;
-    sqlite3_stmt *st = m_connection->statement(sql, &why);
-    if (!st)
-        return fail(why);
     for (int k = 0; k < set.size(); ++k)
         bindValue(st, k + 1, m_buffer.at(set.at(k)), m_fields.at(set.at(k)).type);
     if (m_editMode == EditMode::Edit)
@@ -718,13 +731,18 @@ bool Recordset::setBookmark(Bookmark b)
 
 bool Recordset::loadRow(qint64 rowid, QVector<QVariant> *values) const
 {
-    QString why;
-    sqlite3_stmt *st = m_connection->statement(QStringLiteral("SELECT ") + m_selectColumns
-                                                   + QStringLiteral(" FROM ") + m_tableQuoted
-                                                   + QStringLiteral(" WHERE rowid=?1"),
-                                               &why);
-    if (!st)
-        return fail(why);
+    auto *st = static_cast<sqlite3_stmt *>(m_rowStatement);
+    if (st) {
+        sqlite3_reset(st);
+    } else {
+        QString why;
+        st = m_connection->statement(QStringLiteral("SELECT ") + m_selectColumns + QStringLiteral(" FROM ")
+                                         + m_tableQuoted + QStringLiteral(" WHERE rowid=?1"),
+                                     &why);
+        if (!st)
+            return fail(why);
+        m_rowStatement = st;
+    }
     sqlite3_bind_int64(st, 1, rowid);
     const int rc = sqlite3_step(st);
     if (rc != SQLITE_ROW) {

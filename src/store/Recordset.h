@@ -132,9 +132,14 @@ private:
     QString m_selectColumns;
     quint64 *m_tableVersion = nullptr;  // owned by the connection
     QVector<FieldInfo> m_fields;
-    QHash<QString, int> m_fieldByName;  // lower-case name -> index
-    QHash<QString, int> m_fieldByExactName;
-    mutable QHash<QByteArray, QString> m_writeSql;  // fields set -> INSERT/UPDATE text
+    // Length and folded first and last letter of each field name: a name lookup compares
+    // whole names only where these match (cheaper than hashing every name).
+    QVector<quint32> m_fieldKeys;
+    static quint32 nameKey(QStringView name);
+    // Prepared statements of this set, owned by the connection's cache (which lives as long
+    // as the connection is open): INSERT/UPDATE by the fields set, and the row read.
+    QHash<QByteArray, void *> m_writeStatements;
+    mutable void *m_rowStatement = nullptr;
 
     std::vector<qint64> m_ids;
     mutable QHash<qint64, int> m_positionOf;
