@@ -33,6 +33,7 @@ class TestReadoutBus : public QObject
 private slots:
     void takeover_data();
     void takeover();
+    void mastAnswerWindow();
     void silentBus();
     void silentPanel_data();
     void silentPanel();
@@ -114,6 +115,30 @@ void TestReadoutBus::takeover()
     }
     if (success && connection != QLatin1String("USB"))
         QCOMPARE(rig.readout.gMasterAddress, qint16(100));
+}
+
+// The master must release the bus within 60 ms of the PC's "MAST 1"; otherwise the PC
+// listens for its next query.
+void TestReadoutBus::mastAnswerWindow()
+{
+    ReadoutRig rig(scenario(kPanel + kMaster + "queries=\":;101:MAST?\" neverreleases=1\n"),
+                   QStringLiteral("int."), QStringLiteral("9600"), true);
+    QVERIFY2(rig.ready, qPrintable(rig.error));
+    bool failed = false;
+    rig.link->OpenBusPort(failed);
+    QVERIFY(!failed);
+    rig.driver = std::make_unique<PanelSimDriver>(*rig.sim, rig.line.device(), rig.clock);
+    rig.readout.gDeviceAddress = 17;
+    QVERIFY(rig.engine->StartReadout());
+    QVERIFY(rig.clock.runUntil([&] { return rig.line.host().written().contains("::101:MAST 1"); },
+                               5000));
+    QCOMPARE(rig.readout.gBusStage, quint8(2));
+    rig.clock.advance(59);
+    QCOMPARE(rig.readout.gBusStage, quint8(2));
+    rig.clock.advance(2);
+    QCOMPARE(rig.readout.gBusStage, quint8(1));
+    QVERIFY(rig.readout.gReadoutActive);
+    QCOMPARE(rig.line.host().written().count("::101:MAST 1"), 1);
 }
 
 // Nobody on the bus: the PC becomes master after 3 s of quiet and a 5 s pause, at 57600
