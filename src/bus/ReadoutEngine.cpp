@@ -73,6 +73,7 @@ bool ReadoutEngine::StartReadout()
     m_outcome = Outcome::None;
     m_endMessage = 0;
     m_returnFailed = false;
+    m_storeFailed = false;
     m_ending = false;
     m_token = std::make_shared<int>(0);
     m_readout.gReadAnalog = true;
@@ -353,7 +354,9 @@ void ReadoutEngine::showEndMessage(int textId)
     m_presenter.stopAnimation();
     m_readout.gNewData = false;
     m_readout.gReadoutActive = false;
-    m_outcome = Outcome::EndMessage;
+    // A read-out the history file refused ends with the record error message, but it is
+    // the file that failed.
+    m_outcome = m_storeFailed ? Outcome::StoreFailed : Outcome::EndMessage;
     m_endMessage = textId;
     m_presenter.showMessage(textId, Asker::Icon::Critical, true);
     m_presenter.closeDialog();
@@ -362,6 +365,7 @@ void ReadoutEngine::showEndMessage(int textId)
 void ReadoutEngine::storeFailed(const QString &detail)
 {
     m_presenter.storeFailure(detail);
+    m_storeFailed = true;
     m_readout.gEndReason = 2;
 }
 

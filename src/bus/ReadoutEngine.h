@@ -53,7 +53,7 @@ public:
         None,        // not started, or still running
         Success,     // merged (also after the ISX end or a failed master return)
         EndMessage,  // ended with an error message (endMessage() tells which)
-        StoreFailed, // the history file refused the data
+        StoreFailed, // the history file refused the data (TEMP or the merge)
         Stopped,     // stopped from outside before it ended
     };
 
@@ -129,6 +129,7 @@ private:
     Outcome m_outcome = Outcome::None;
     int m_endMessage = 0;
     bool m_returnFailed = false;
+    bool m_storeFailed = false;
 };
 
 } // namespace qvr

@@ -58,6 +58,8 @@ private slots:
     void sequence_data();
     void sequence();
     void secondReadoutOverwrites();
+    void fileRefuses_data();
+    void fileRefuses();
 };
 
 void TestReadout::sequence_data()
@@ -187,6 +189,46 @@ void TestReadout::secondReadoutOverwrites()
     QVERIFY(rig.presenter.succeeded);
     QCOMPARE(rig.addresses(HistorySchema::HISTORY), (QList<int>{12, 12, 0, 7}));
     QCOMPARE(rig.addresses(HistorySchema::TEMP), (QList<int>{12, 12, 0, 7}));
+}
+
+void TestReadout::fileRefuses_data()
+{
+    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<QList<int>>("messages");
+    QTest::addColumn<QList<int>>("temp");
+
+    // The fourth entry cannot be stored: the panel is released and nothing is merged.
+    QTest::newRow("entry refused by the file")
+        << "CREATE TRIGGER refuse BEFORE INSERT ON TEMP WHEN NEW.ParameterNummer = 7 "
+           "BEGIN SELECT RAISE(ABORT, 'disk full'); END"
+        << QList<int>{30050} << QList<int>{12, 12, 0};
+    // The merge fails as a whole: HISTORY stays as it was, TEMP keeps the read-out.
+    QTest::newRow("merge refused by the file")
+        << "CREATE TRIGGER refuse BEFORE INSERT ON HISTORY "
+           "BEGIN SELECT RAISE(ABORT, 'disk full'); END"
+        << QList<int>{31100} << QList<int>{12, 12, 0, 7};
+}
+
+void TestReadout::fileRefuses()
+{
+    QFETCH(QString, trigger);
+    QFETCH(QList<int>, messages);
+    QFETCH(QList<int>, temp);
+
+    QString error;
+    const PanelScenario s = scenarioFrom(kZl, &error);
+    ReadoutRig rig(s, QStringLiteral("USB"), QStringLiteral("9600"));
+    QVERIFY2(rig.ready, qPrintable(rig.error));
+    QVERIFY2(rig.store.gDatabase->execute(trigger, &error), qPrintable(error));
+    QVERIFY(rig.run(s.address));
+    QCOMPARE(rig.presenter.messages, messages);
+    QVERIFY(rig.presenter.closed);
+    QVERIFY(!rig.presenter.succeeded);
+    QVERIFY(!rig.presenter.storeFailures.isEmpty());
+    QCOMPARE(rig.engine->outcome(), ReadoutEngine::Outcome::StoreFailed);
+    QCOMPARE(rig.requests().last(), QStringLiteral(":;017:LCDST"));
+    QCOMPARE(rig.addresses(HistorySchema::HISTORY), QList<int>{});
+    QCOMPARE(rig.addresses(HistorySchema::TEMP), temp);
 }
 
 QTEST_GUILESS_MAIN(TestReadout)
