@@ -1,6 +1,5 @@
 #include "bus/ui/SerialDevices.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,13 +17,17 @@ namespace qvr {
 
 namespace {
 
-// "ttyUSB10" after "ttyUSB9".
+// "ttyUSB10" after "ttyUSB9": by the name without its trailing number, then the number.
 void sortNatural(QStringList &names)
 {
-    QCollator collator;
-    collator.setNumericMode(true);
+    auto split = [](const QString &name) {
+        qsizetype i = name.size();
+        while (i > 0 && name.at(i - 1).isDigit())
+            --i;
+        return std::make_pair(name.left(i), name.mid(i).toLongLong());
+    };
     std::sort(names.begin(), names.end(),
-              [&collator](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
+              [&split](const QString &a, const QString &b) { return split(a) < split(b); });
 }
 
 #ifdef Q_OS_LINUX
