@@ -88,7 +88,9 @@ TableDef HistorySchema::lumoHistoryTable()
 QStringList HistorySchema::eventFieldNames()
 {
     QStringList names;
-    for (const FieldDef &f : eventTable(QString::fromLatin1(HISTORY)).fields())
+    // Keep the table alive for the loop: a temporary's member would die before it runs.
+    const TableDef table = eventTable(QString::fromLatin1(HISTORY));
+    for (const FieldDef &f : table.fields())
         names << f.name;
     return names;
 }
