@@ -461,9 +461,10 @@ BusConnection &frm_Hauptfenster::busConnection()
     return *m_bus;
 }
 
-void frm_Hauptfenster::setBusHardware(SerialPort &port, Clock &clock)
+void frm_Hauptfenster::setBusHardware(SerialPort &port, Clock &clock, std::shared_ptr<void> owner)
 {
-    m_bus = std::make_unique<BusConnection>(port, clock, *m_settings, m_texts, *m_asker);
+    m_bus = std::make_unique<BusConnection>(port, clock, *m_settings, m_texts, *m_asker,
+                                            std::move(owner));
 }
 
 void frm_Hauptfenster::setInputEnabled(bool enabled)

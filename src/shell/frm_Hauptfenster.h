@@ -90,9 +90,10 @@ public:
     frm_Historiendaten *historyWindow() const;
     ReadoutState &readoutState() { return *m_readout; }
     // The serial port, clock, timers and link of the read-out: the real ones, unless
-    // setBusHardware handed in others (tests: the in-memory line and the virtual clock).
+    // setBusHardware handed in others (tests: the in-memory line and the virtual clock;
+    // `owner`, when given, keeps them alive as long as the window uses them).
     BusConnection &busConnection();
-    void setBusHardware(SerialPort &port, Clock &clock);
+    void setBusHardware(SerialPort &port, Clock &clock, std::shared_ptr<void> owner = {});
     bool isShutDown() const { return m_shutDown; }
 
 protected:

@@ -1,6 +1,9 @@
 // The main window's commands, language switch, layout rule, help and shut-down.
 #include "shell_helper.h"
 
+#include "bus/MemorySerialLine.h"
+#include "bus/ui/frm_Daten_empfangen.h"
+#include "core/VirtualClock.h"
 #include "shell/HelpViewer.h"
 #include "store/HistorySchema.h"
 #include "view/frm_Historiendaten.h"
@@ -29,6 +32,30 @@ QByteArray fileHash(const QString &path)
 }
 
 const QString kSaveQuestionDe = QString::fromUtf8("Änderungen speichern ?");
+
+// A File command; the read-out runs on a line with no panel, and the user closes its
+// dialog as soon as it shows.
+void runCommand(frm_Hauptfenster &w, int index)
+{
+    if (index != 1) {
+        w.runFileCommand(index);
+        return;
+    }
+    struct Line
+    {
+        VirtualClock clock;
+        MemorySerialLine line{clock};
+    };
+    auto line = std::make_shared<Line>();
+    w.setBusHardware(line->line.host(), line->clock, line);
+    ModalHandler closer([](QWidget *dlg) {
+        if (auto *readout = qobject_cast<frm_Daten_empfangen *>(dlg))
+            readout->reject();
+        else
+            dlg->close();
+    });
+    w.runFileCommand(1);
+}
 } // namespace
 
 class TestMainWindow : public QObject
@@ -149,14 +176,14 @@ void TestMainWindow::fileCommands()
     QVERIFY(f.showActive());
     frm_Hauptfenster &w = f.window();
     if (start == "unsaved") {
-        w.runFileCommand(1); // an untitled file with a read-out in it
+        runCommand(w, 1); // an untitled file with a read-out in it
         w.fileState().gNewData = true;
     }
     for (int a : answers)
         f.asker().answers << Asker::Answer(a);
     f.asker().calls.clear();
 
-    w.runFileCommand(command);
+    runCommand(w, command);
 
     QCOMPARE(f.asker().messageTexts(), asked);
     QCOMPARE(w.windowTitle(), caption);
@@ -177,7 +204,7 @@ void TestMainWindow::unsavedDataAfterHistoryWindowClosed()
     QVERIFY(f.start());
     QVERIFY(f.showActive());
     frm_Hauptfenster &w = f.window();
-    w.runFileCommand(1);
+    runCommand(w, 1);
     w.fileState().gNewData = true;
     w.historyWindow()->parentWidget()->close();
     QTRY_VERIFY(!w.historyWindow());

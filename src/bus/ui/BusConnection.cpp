@@ -16,8 +16,8 @@ BusConnection::BusConnection(SettingsStore &settings, const Texts &texts, Asker 
 }
 
 BusConnection::BusConnection(SerialPort &port, Clock &clock, SettingsStore &settings,
-                             const Texts &texts, Asker &asker)
-    : m_port(&port), m_clock(&clock), m_settings(settings)
+                             const Texts &texts, Asker &asker, std::shared_ptr<void> owner)
+    : m_owner(std::move(owner)), m_port(&port), m_clock(&clock), m_settings(settings)
 {
     build(texts, asker);
 }

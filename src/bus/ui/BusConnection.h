@@ -23,9 +23,10 @@ class BusConnection
 public:
     // The real port (COMn resolved through `settings`) on the real clock.
     BusConnection(SettingsStore &settings, const Texts &texts, Asker &asker);
-    // A given port and clock; both must outlive this object.
+    // A given port and clock; both must outlive this object, unless `owner` holds them
+    // (it is released after everything that uses them).
     BusConnection(SerialPort &port, Clock &clock, SettingsStore &settings, const Texts &texts,
-                  Asker &asker);
+                  Asker &asker, std::shared_ptr<void> owner = {});
     ~BusConnection();
     BusConnection(const BusConnection &) = delete;
     BusConnection &operator=(const BusConnection &) = delete;
@@ -40,6 +41,7 @@ public:
 private:
     void build(const Texts &texts, Asker &asker);
 
+    std::shared_ptr<void> m_owner;
     std::unique_ptr<Clock> m_ownClock;
     std::unique_ptr<SerialPort> m_ownPort;
     SerialPort *m_port = nullptr;
