@@ -15,8 +15,10 @@
 #include "view/frm_Historiendaten.h"
 
 #include <QApplication>
+#include <QProcess>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -36,7 +38,8 @@ const QString kSave = QStringLiteral("Save changes?");
 class User : public QObject
 {
 public:
-    User(VirtualClock &clock, int address) : m_clock(clock), m_address(address)
+    // `clock` is advanced while the read-out runs; none: real time passes by itself.
+    User(VirtualClock *clock, int address) : m_clock(clock), m_address(address)
     {
         m_timer.setInterval(0);
         connect(&m_timer, &QTimer::timeout, this, [this] { step(); });
@@ -102,10 +105,11 @@ private:
             second->click();
             return;
         }
-        m_clock.advance(25);
+        if (m_clock)
+            m_clock->advance(25);
     }
 
-    VirtualClock &m_clock;
+    VirtualClock *m_clock;
     int m_address;
     bool m_started = false;
     QTimer m_timer;
@@ -136,7 +140,7 @@ struct Rig
     frm_Hauptfenster &w() { return f.window(); }
     User &user(int address)
     {
-        u = std::make_unique<User>(clock, address);
+        u = std::make_unique<User>(&clock, address);
         u->portOpen = [this] { return line.host().isOpen(); };
         u->busTimersOn = [this] {
             BusTimers &t = w().busConnection().timers();
@@ -172,6 +176,7 @@ private slots:
     void cancelDuringReadout_data();
     void cancelDuringReadout();
     void portDoesNotOpen();
+    void demoOverPseudoTerminal();
     void addressLabelAndList_data();
     void addressLabelAndList();
 };
@@ -319,6 +324,42 @@ void TestReadoutDialog::portDoesNotOpen()
     QVERIFY(r.sim->framesFromPc().isEmpty());
     QVERIFY(r.w().historyWindow());
     QVERIFY(r.w().menuBar()->isEnabled());
+}
+
+void TestReadoutDialog::demoOverPseudoTerminal()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("pseudo-terminals");
+#else
+    const QString simProgram = QStringLiteral(QVR_BINARY_DIR "/bin/qvr-panel-sim");
+    if (!QFileInfo::exists(simProgram))
+        QSKIP("qvr-panel-sim is not built");
+    // What the demo sets up: the simulated panel behind a bus master on a pseudo-terminal,
+    // COM1 mapped to it, the internal bus, the real port and clock.
+    QProcess sim;
+    sim.start(simProgram, {"--class", "ZL", "--address", "17", "--entries", "12", "--seed", "7",
+                           "--master", "100"});
+    QVERIFY(sim.waitForStarted());
+    QTRY_VERIFY(sim.canReadLine());
+    const QString pty = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    QVERIFY(pty.startsWith("/dev/"));
+
+    ShellFixture f;
+    f.writeSettings("[Sprache]\nSprache=1\n[Schnittstelle]\nCom=1\nDevice1=" + pty
+                    + "\nConnType=int.\nBaud=9600\nDTR=2\n");
+    QFile::copy(QStringLiteral(QVR_BINARY_DIR "/bin/Standardtexte.bdb"), f.path("Standardtexte.bdb"));
+    QVERIFY(f.start());
+    f.asker().answers << Asker::Answer::Yes;
+    f.asker().saveNames << f.path("demo.his");
+    User u(nullptr, 17);
+    f.window().runFileCommand(1);
+
+    QCOMPARE(f.asker().messageTexts(), (QStringList{kSave, "save"}));
+    QCOMPARE(ShellFixture::historyRows(f.path("demo.his")), 12);
+    f.destroyWindow();
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(5000));
+#endif
 }
 
 void TestReadoutDialog::addressLabelAndList_data()
