@@ -98,18 +98,28 @@ void TestComCfg::portList_data()
 
     QTest::newRow("COM1 and COM3, Com=3")
         << QList<int>{1, 3} << "[Schnittstelle]\nCom=3\nConnType=ext.\nBaud=19200\nDTR=1\n"
-        << QList<int>{1, 3} << 3 << "ext." << "19200" << "1";
+        << QList<int>{1, 3} << 3 << "ext."
+        << "19200"
+        << "1";
     QTest::newRow("Com=5 missing: first port, no connection, stored rate kept")
         << QList<int>{1, 3} << "[Schnittstelle]\nCom=5\nConnType=USB\nBaud=19200\n"
-        << QList<int>{1, 3} << 1 << "" << "19200" << "2";
+        << QList<int>{1, 3} << 1 << ""
+        << "19200"
+        << "2";
     QTest::newRow("nothing stored: COM2, int., 9600, inverted DTR")
-        << QList<int>{2, 16} << "" << QList<int>{2, 16} << 2 << "int." << "9600" << "2";
+        << QList<int>{2, 16} << "" << QList<int>{2, 16} << 2 << "int."
+        << "9600"
+        << "2";
     QTest::newRow("stored rate not in the list reads as 9600")
         << QList<int>{4} << "[Schnittstelle]\nCom=4\nConnType=xyz\nBaud=115200\nDTR=7\n"
-        << QList<int>{4} << 4 << "" << "9600" << "";
+        << QList<int>{4} << 4 << ""
+        << "9600"
+        << "";
     QTest::newRow("stored USB forces 57600 over a stored 9600")
         << QList<int>{7} << "[Schnittstelle]\nCom=7\nConnType=USB\nBaud=9600\n"
-        << QList<int>{7} << 7 << "USB" << "57600" << "2";
+        << QList<int>{7} << 7 << "USB"
+        << "57600"
+        << "2";
 }
 
 void TestComCfg::portList()
@@ -142,13 +152,27 @@ void TestComCfg::coupling_data()
     QTest::addColumn<QString>("baud");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("USB then 19200") << "USB" << "19200" << "57600";
-    QTest::newRow("ext. then 19200") << "ext." << "19200" << "19200";
-    QTest::newRow("ext. then 9600") << "ext." << "9600" << "57600";
-    QTest::newRow("ext. then 1200") << "ext." << "1200" << "1200";
-    QTest::newRow("RS232 then 57600") << "RS232" << "57600" << "9600";
-    QTest::newRow("int. then 38400") << "int." << "38400" << "9600";
-    QTest::newRow("no connection then 4800") << "" << "4800" << "4800";
+    QTest::newRow("USB then 19200") << "USB"
+                                    << "19200"
+                                    << "57600";
+    QTest::newRow("ext. then 19200") << "ext."
+                                     << "19200"
+                                     << "19200";
+    QTest::newRow("ext. then 9600") << "ext."
+                                    << "9600"
+                                    << "57600";
+    QTest::newRow("ext. then 1200") << "ext."
+                                    << "1200"
+                                    << "1200";
+    QTest::newRow("RS232 then 57600") << "RS232"
+                                      << "57600"
+                                      << "9600";
+    QTest::newRow("int. then 38400") << "int."
+                                     << "38400"
+                                     << "9600";
+    QTest::newRow("no connection then 4800") << ""
+                                             << "4800"
+                                             << "4800";
 }
 
 void TestComCfg::coupling()
@@ -179,17 +203,18 @@ void TestComCfg::ok_data()
 
     const QString portMessage = "The selected interface is not valid or has already been assigned!";
     QTest::newRow("all chosen: stored, closed")
-        << "[Schnittstelle]\nCom=3\nConnType=ext.\nBaud=38400\nDTR=1\n" << 0 << true
-        << QStringList{"3", "1", "38400", "ext."} << QStringList{};
+        << "[Schnittstelle]\nCom=3\nConnType=ext.\nBaud=38400\nDTR=1\n"
+        << 0 << true << QStringList{"3", "1", "38400", "ext."} << QStringList{};
     QTest::newRow("third open succeeds")
-        << "[Schnittstelle]\nCom=3\nConnType=RS232\n" << 2 << true
-        << QStringList{"3", "2", "9600", "RS232"} << QStringList{};
+        << "[Schnittstelle]\nCom=3\nConnType=RS232\n"
+        << 2 << true << QStringList{"3", "2", "9600", "RS232"} << QStringList{};
     QTest::newRow("port fails the test: nothing stored, stays")
-        << "[Schnittstelle]\nCom=3\nConnType=USB\n" << 3 << false
-        << QStringList{"3", "<absent>", "<absent>", "USB"} << QStringList{portMessage};
+        << "[Schnittstelle]\nCom=3\nConnType=USB\n"
+        << 3 << false << QStringList{"3", "<absent>", "<absent>", "USB"}
+        << QStringList{portMessage};
     QTest::newRow("stored port missing: all but the connection stored, stays")
-        << "[Schnittstelle]\nCom=9\nConnType=USB\nBaud=19200\n" << 0 << false
-        << QStringList{"1", "2", "19200", "USB"} << QStringList{};
+        << "[Schnittstelle]\nCom=9\nConnType=USB\nBaud=19200\n"
+        << 0 << false << QStringList{"1", "2", "19200", "USB"} << QStringList{};
 }
 
 void TestComCfg::ok()
@@ -209,8 +234,9 @@ void TestComCfg::ok()
     QCOMPARE(r.asker.messageTexts(), messages);
     QCOMPARE(r.dialog->isVisible(), !closed);
     QCOMPARE(r.dialog->result() == QDialog::Accepted, closed);
-    QCOMPARE((QStringList{r.stored("Com"), r.stored("DTR"), r.stored("Baud"), r.stored("ConnType")}),
-             stored);
+    QCOMPARE(
+        (QStringList{r.stored("Com"), r.stored("DTR"), r.stored("Baud"), r.stored("ConnType")}),
+        stored);
     QVERIFY2(!r.line.host().isOpen(), "the port test leaves the port closed");
 }
 

@@ -15,12 +15,12 @@
 #include "view/frm_Historiendaten.h"
 
 #include <QApplication>
-#include <QProcess>
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -120,8 +120,8 @@ struct Rig
 {
     explicit Rig(const PanelScenario &scenario, const QString &connType = "RS232")
     {
-        f.writeSettings("[Sprache]\nSprache=1\n[Schnittstelle]\nCom=1\nBaud=9600\nConnType="
-                        + connType + "\n");
+        f.writeSettings(
+            "[Sprache]\nSprache=1\n[Schnittstelle]\nCom=1\nBaud=9600\nConnType=" + connType + "\n");
         // The sample standard texts beside the program, so no entry lacks its text.
         QFile::copy(QStringLiteral(QVR_BINARY_DIR "/bin/Standardtexte.bdb"),
                     f.path("Standardtexte.bdb"));
@@ -144,8 +144,8 @@ struct Rig
         u->portOpen = [this] { return line.host().isOpen(); };
         u->busTimersOn = [this] {
             BusTimers &t = w().busConnection().timers();
-            return t.Timer_Timeout->isEnabled() || t.Timer_Busaktivität->isEnabled()
-                   || t.Timer_Masterübernahme->isEnabled();
+            return t.Timer_Timeout->isEnabled() || t.Timer_Busaktivität->isEnabled() ||
+                   t.Timer_Masterübernahme->isEnabled();
         };
         return *u;
     }
@@ -224,8 +224,8 @@ void TestReadoutDialog::endsInError_data()
     QTest::newRow("record error") << "failcheck" << 17 << "Record error during data transmission!";
     QTest::newRow("panel silent") << "silent" << 17
                                   << "The device is not responding! Please try again.";
-    QTest::newRow("nobody at the address") << "" << 18
-                                           << "The device is not responding! Please try again.";
+    QTest::newRow("nobody at the address")
+        << "" << 18 << "The device is not responding! Please try again.";
     QTest::newRow("unsuitable panel")
         << "unsuitable" << 17 << "Error: The component with this address is not a valid device !";
 }
@@ -272,10 +272,10 @@ void TestReadoutDialog::cancelDuringReadout_data()
 
     QTest::newRow("identified, No keeps the data unsaved")
         << 20 << int(Asker::Answer::No) << QStringList{kSave} << true;
-    QTest::newRow("identified, Yes saves") << 20 << int(Asker::Answer::Yes)
-                                           << QStringList{kSave, "save"} << true;
-    QTest::newRow("not yet identified: nothing to save") << 0 << int(Asker::Answer::No)
-                                                         << QStringList{} << false;
+    QTest::newRow("identified, Yes saves")
+        << 20 << int(Asker::Answer::Yes) << QStringList{kSave, "save"} << true;
+    QTest::newRow("not yet identified: nothing to save")
+        << 0 << int(Asker::Answer::No) << QStringList{} << false;
 }
 
 void TestReadoutDialog::cancelDuringReadout()
@@ -345,9 +345,10 @@ void TestReadoutDialog::demoOverPseudoTerminal()
     QVERIFY(pty.startsWith("/dev/"));
 
     ShellFixture f;
-    f.writeSettings("[Sprache]\nSprache=1\n[Schnittstelle]\nCom=1\nDevice1=" + pty
-                    + "\nConnType=int.\nBaud=9600\nDTR=2\n");
-    QFile::copy(QStringLiteral(QVR_BINARY_DIR "/bin/Standardtexte.bdb"), f.path("Standardtexte.bdb"));
+    f.writeSettings("[Sprache]\nSprache=1\n[Schnittstelle]\nCom=1\nDevice1=" + pty +
+                    "\nConnType=int.\nBaud=9600\nDTR=2\n");
+    QFile::copy(QStringLiteral(QVR_BINARY_DIR "/bin/Standardtexte.bdb"),
+                f.path("Standardtexte.bdb"));
     QVERIFY(f.start());
     f.asker().answers << Asker::Answer::Yes;
     f.asker().saveNames << f.path("demo.his");
@@ -367,9 +368,12 @@ void TestReadoutDialog::addressLabelAndList_data()
     QTest::addColumn<QString>("connType");
     QTest::addColumn<QString>("label");
 
-    QTest::newRow("external bus") << "ext." << "Address ext.";
-    QTest::newRow("internal bus") << "int." << "Address int.";
-    QTest::newRow("cable") << "RS232" << "Address int.";
+    QTest::newRow("external bus") << "ext."
+                                  << "Address ext.";
+    QTest::newRow("internal bus") << "int."
+                                  << "Address int.";
+    QTest::newRow("cable") << "RS232"
+                           << "Address int.";
 }
 
 void TestReadoutDialog::addressLabelAndList()
@@ -379,8 +383,17 @@ void TestReadoutDialog::addressLabelAndList()
 
     Rig r(zl(1), connType);
     BusConnection &bus = r.w().busConnection();
-    frm_Daten_empfangen dialog({bus, r.w().readoutState(), r.w().storeState(), r.w().texts(),
-                                r.f.asker(), r.f.dir(), {}, {}, {}, {}, {}},
+    frm_Daten_empfangen dialog({bus,
+                                r.w().readoutState(),
+                                r.w().storeState(),
+                                r.w().texts(),
+                                r.f.asker(),
+                                r.f.dir(),
+                                {},
+                                {},
+                                {},
+                                {},
+                                {}},
                                &r.w());
     dialog.show();
     QTRY_VERIFY(r.line.host().isOpen());

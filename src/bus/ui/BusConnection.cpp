@@ -25,8 +25,8 @@ BusConnection::BusConnection(SerialPort &port, Clock &clock, SettingsStore &sett
 void BusConnection::build(const Texts &texts, Asker &asker)
 {
     m_timers = std::make_unique<BusTimers>(*m_clock);
-    m_link = std::make_unique<BusLink>(*m_port, *m_clock, *m_timers, m_linkState, m_settings,
-                                       texts, asker);
+    m_link = std::make_unique<BusLink>(*m_port, *m_clock, *m_timers, m_linkState, m_settings, texts,
+                                       asker);
 }
 
 BusConnection::~BusConnection()

@@ -29,8 +29,8 @@ namespace {
 const QString kSection = QStringLiteral("Schnittstelle");
 const QStringList kConnections{QStringLiteral("RS232"), QStringLiteral("USB"),
                                QStringLiteral("int."), QStringLiteral("ext.")};
-const QStringList kBauds{QStringLiteral("1200"),  QStringLiteral("2400"),  QStringLiteral("4800"),
-                         QStringLiteral("9600"),  QStringLiteral("19200"), QStringLiteral("38400"),
+const QStringList kBauds{QStringLiteral("1200"), QStringLiteral("2400"),  QStringLiteral("4800"),
+                         QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
                          QStringLiteral("57600")};
 constexpr int kBaud9600 = 3;
 constexpr int kBaud57600 = 6;
@@ -63,8 +63,8 @@ Com_CFG::Com_CFG(BusConnection &bus, const Texts &texts, Asker &asker,
 
     SettingsStore &settings = m_bus.settings();
     // Loading.
-    const int com = int(LeadingNumber(settings.ReadSetting(kSection, QStringLiteral("Com"),
-                                                           QStringLiteral("2"))));
+    const int com = int(
+        LeadingNumber(settings.ReadSetting(kSection, QStringLiteral("Com"), QStringLiteral("2"))));
     fillPortList(com);
     if (m_noPorts) {
         m_asker.message(QString::fromUtf8(kNoPortsMessage), QString(), Asker::Icon::None,
@@ -89,7 +89,8 @@ Com_CFG::Com_CFG(BusConnection &bus, const Texts &texts, Asker &asker,
     if (!comListed)
         chooseConnection(-1);
 
-    const QString baud = settings.ReadSetting(kSection, QStringLiteral("Baud"), QStringLiteral("9600"));
+    const QString baud =
+        settings.ReadSetting(kSection, QStringLiteral("Baud"), QStringLiteral("9600"));
     const int baudIndex = int(kBauds.indexOf(baud));
     chooseBaud(baudIndex < 0 ? kBaud9600 : baudIndex);
 }

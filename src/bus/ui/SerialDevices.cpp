@@ -56,8 +56,8 @@ QStringList SerialDevices::list(const QString &devRoot)
 #ifdef Q_OS_LINUX
     const QDir dev(devRoot);
     for (const char *pattern : {"ttyUSB*", "ttyACM*", "ttyS*"}) {
-        QStringList names =
-            dev.entryList({QLatin1String(pattern)}, QDir::System | QDir::Files | QDir::NoDotAndDotDot);
+        QStringList names = dev.entryList({QLatin1String(pattern)},
+                                          QDir::System | QDir::Files | QDir::NoDotAndDotDot);
         sortNatural(names);
         for (const QString &n : names)
             out << dev.filePath(n);
@@ -94,7 +94,7 @@ SerialDevices::Problem SerialDevices::diagnose(const QString &device, const QStr
         return errno == EACCES || errno == EPERM ? Problem::Permission : Problem::None;
     const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
-        return errno == EBUSY ? Problem::Busy
+        return errno == EBUSY                        ? Problem::Busy
                : (errno == EACCES || errno == EPERM) ? Problem::Permission
                                                      : Problem::None;
     ::close(fd);
