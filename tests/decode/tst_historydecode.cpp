@@ -108,6 +108,8 @@ void TestHistoryDecode::checks_data()
     rq("RQ upper value 65537", w(kRq, 84, "65537"), true);
     rq("RQ upper value negative", w(kRq, 84, "-0001"), true);
     rq("RQ lower value with letters", w(kRq, 73, "12O45"), true);
+    rq("RQ lower value in exponent form", w(kRq, 73, "1e4  "), true);
+    rq("RQ lower value with decimal comma", w(kRq, 73, "12,50"), false);
 
     const auto pv = [](const char *name, const QString &a, bool rej) { QTest::newRow(name) << "PV" << a << rej; };
     pv("PV as written", kPv, false);
