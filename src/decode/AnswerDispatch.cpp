@@ -26,17 +26,20 @@ bool writeLumoHistory(DecodeContext &ctx, qint16 language)
         return false;
     }
     QString error;
-    std::unique_ptr<Recordset> rs = db->openRecordset(QStringLiteral("Select * From LumoHistory"), &error);
+    std::unique_ptr<Recordset> rs =
+        db->openRecordset(QStringLiteral("Select * From LumoHistory"), &error);
     if (!rs) {
         ctx.engineError = error;
         return false;
     }
     // A file always has its one row; should it have lost it, the row is made again.
-    const bool ok = (rs->recordCount() > 0 ? rs->moveFirst() && rs->edit() : rs->addNew())
-        && rs->setField(QString::fromLatin1(S::Version), QStringLiteral("2.00"))
-        && rs->setField(QString::fromLatin1(S::Meldetextsprache), r.gTextLanguage.isEmpty() ? 1 : language)
-        && (r.gDeviceClass.isEmpty() || rs->setField(QString::fromLatin1(S::Geraet), r.gDeviceClass))
-        && rs->update();
+    const bool ok = (rs->recordCount() > 0 ? rs->moveFirst() && rs->edit() : rs->addNew()) &&
+                    rs->setField(QString::fromLatin1(S::Version), QStringLiteral("2.00")) &&
+                    rs->setField(QString::fromLatin1(S::Meldetextsprache),
+                                 r.gTextLanguage.isEmpty() ? 1 : language) &&
+                    (r.gDeviceClass.isEmpty() ||
+                     rs->setField(QString::fromLatin1(S::Geraet), r.gDeviceClass)) &&
+                    rs->update();
     if (!ok) {
         ctx.engineError = rs->lastError();
         rs->cancelUpdate();
@@ -139,8 +142,8 @@ bool DispatchAnswer(DecodeContext &ctx, const QString &lastCommand, const QStrin
         AnswerFields f(rxParam);
         const int row = f.number(1, 3) - 1;
         // A row the table does not have is refused rather than dropped silently.
-        if (!f.allConverted() || row < 0 || row >= r.gNaCount
-            || row >= static_cast<int>(r.gAlarmAddressTable.size())) {
+        if (!f.allConverted() || row < 0 || row >= r.gNaCount ||
+            row >= static_cast<int>(r.gAlarmAddressTable.size())) {
             reject();
             return true;
         }
@@ -171,7 +174,8 @@ bool DispatchAnswer(DecodeContext &ctx, const QString &lastCommand, const QStrin
         return decoded(engineOk, error);
     }
     if (lastCommand == QLatin1String("LCDRA")) {
-        const bool engineOk = cls == QLatin1String("ZL") ? DecodeAnalogZL(ctx, rxCommand, rxParam, error) : true;
+        const bool engineOk =
+            cls == QLatin1String("ZL") ? DecodeAnalogZL(ctx, rxCommand, rxParam, error) : true;
         return decoded(engineOk, error);
     }
     if (lastCommand == QLatin1String("LCDST")) {

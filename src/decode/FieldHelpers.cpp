@@ -38,74 +38,156 @@ constexpr LanguageTable makeLanguageTable()
     // French.
     {
         LanguageRow &r = t[3];
-        r[1] = 0x00E0; r[2] = 0x00E8; r[3] = 0x00E9; r[4] = 0x00E7; r[5] = 0x00EE;
-        r[6] = 0x00E2; r[7] = 0x00EB; r[25] = 0x00F4; r[26] = 0x00F9; r[27] = 0x00EA;
+        r[1] = 0x00E0;
+        r[2] = 0x00E8;
+        r[3] = 0x00E9;
+        r[4] = 0x00E7;
+        r[5] = 0x00EE;
+        r[6] = 0x00E2;
+        r[7] = 0x00EB;
+        r[25] = 0x00F4;
+        r[26] = 0x00F9;
+        r[27] = 0x00EA;
     }
     // Spanish and Portuguese.
     for (int l : {5, 6, 7}) {
         LanguageRow &r = t[l];
-        r[1] = 0x00E1; r[2] = 0x00C1; r[3] = 0x00E0;
-        r[25] = 0x00EA; r[26] = 0x00ED; r[27] = 0x00F3; r[28] = 0x00E9; r[29] = 0x00F4;
+        r[1] = 0x00E1;
+        r[2] = 0x00C1;
+        r[3] = 0x00E0;
+        r[25] = 0x00EA;
+        r[26] = 0x00ED;
+        r[27] = 0x00F3;
+        r[28] = 0x00E9;
+        r[29] = 0x00F4;
     }
-    t[5][4] = 0x00A1; t[6][4] = 0x00E7; t[7][4] = 0x00E3;
-    t[5][5] = 0x00E7; t[6][5] = 0x00FA; t[7][5] = 0x00FA;
-    t[6][6] = 0x00E2; t[7][6] = 0x00E7;
-    t[6][7] = 0x00E3; t[7][7] = 0x00D3;
+    t[5][4] = 0x00A1;
+    t[6][4] = 0x00E7;
+    t[7][4] = 0x00E3;
+    t[5][5] = 0x00E7;
+    t[6][5] = 0x00FA;
+    t[7][5] = 0x00FA;
+    t[6][6] = 0x00E2;
+    t[7][6] = 0x00E7;
+    t[6][7] = 0x00E3;
+    t[7][7] = 0x00D3;
     // Nordic.
     for (int l = 8; l <= 12; ++l) {
         LanguageRow &r = t[l];
-        r[1] = 0x00E6; r[2] = 0x00C6; r[4] = 0x00E7; r[6] = 0x00EB; r[7] = 0x00EF;
-        r[25] = 0x00D8; r[26] = 0x00F8; r[27] = 0x00E9; r[28] = 0x00C9; r[29] = 0x00E5;
+        r[1] = 0x00E6;
+        r[2] = 0x00C6;
+        r[4] = 0x00E7;
+        r[6] = 0x00EB;
+        r[7] = 0x00EF;
+        r[25] = 0x00D8;
+        r[26] = 0x00F8;
+        r[27] = 0x00E9;
+        r[28] = 0x00C9;
+        r[29] = 0x00E5;
         r[30] = 0x00C5;
     }
     // Polish.
     {
         LanguageRow &r = t[13];
-        r[1] = 0x0105; r[2] = 0x0107; r[3] = 0x0119; r[4] = 0x0142; r[5] = 0x0144;
-        r[6] = 0x015B; r[7] = 0x017C; r[25] = 0x0394; r[26] = 0x00F3;
+        r[1] = 0x0105;
+        r[2] = 0x0107;
+        r[3] = 0x0119;
+        r[4] = 0x0142;
+        r[5] = 0x0144;
+        r[6] = 0x015B;
+        r[7] = 0x017C;
+        r[25] = 0x0394;
+        r[26] = 0x00F3;
     }
     // Hungarian.
     {
         LanguageRow &r = t[14];
-        r[1] = 0x00E1; r[2] = 0x00E9; r[3] = 0x00C9; r[4] = 0x0151; r[5] = 0x0171;
-        r[6] = 0x00FA; r[7] = 0x00D3; r[25] = 0x00ED; r[26] = 0x00F3; r[27] = 0x00C1;
-        r[28] = 0x00CD; r[29] = 0x00DA;
+        r[1] = 0x00E1;
+        r[2] = 0x00E9;
+        r[3] = 0x00C9;
+        r[4] = 0x0151;
+        r[5] = 0x0171;
+        r[6] = 0x00FA;
+        r[7] = 0x00D3;
+        r[25] = 0x00ED;
+        r[26] = 0x00F3;
+        r[27] = 0x00C1;
+        r[28] = 0x00CD;
+        r[29] = 0x00DA;
     }
     // Czech: maps the umlaut codes 14-20 itself, and code 31.
     {
         LanguageRow &r = t[15];
-        r[1] = 0x010D; r[2] = 0x010C; r[3] = 0x00E9; r[4] = 0x0165; r[5] = 0x010F;
-        r[6] = 0x0148; r[7] = 0x011B; r[14] = 0x00ED; r[15] = 0x0158; r[16] = 0x0159;
-        r[17] = 0x0161; r[18] = 0x011A; r[19] = 0x00DA; r[20] = 0x016F; r[25] = 0x00FD;
-        r[26] = 0x00DD; r[27] = 0x017E; r[28] = 0x00CD; r[29] = 0x00E1; r[30] = 0x0160;
+        r[1] = 0x010D;
+        r[2] = 0x010C;
+        r[3] = 0x00E9;
+        r[4] = 0x0165;
+        r[5] = 0x010F;
+        r[6] = 0x0148;
+        r[7] = 0x011B;
+        r[14] = 0x00ED;
+        r[15] = 0x0158;
+        r[16] = 0x0159;
+        r[17] = 0x0161;
+        r[18] = 0x011A;
+        r[19] = 0x00DA;
+        r[20] = 0x016F;
+        r[25] = 0x00FD;
+        r[26] = 0x00DD;
+        r[27] = 0x017E;
+        r[28] = 0x00CD;
+        r[29] = 0x00E1;
+        r[30] = 0x0160;
         r[31] = 0x00F3;
     }
     // Slovenian, Croatian, Serbian.
     for (int l : {16, 17, 18}) {
         LanguageRow &r = t[l];
-        r[1] = 0x010D; r[2] = 0x0160; r[3] = 0x0161;
-        r[25] = 0x017E; r[26] = 0x010C; r[27] = 0x017D;
+        r[1] = 0x010D;
+        r[2] = 0x0160;
+        r[3] = 0x0161;
+        r[25] = 0x017E;
+        r[26] = 0x010C;
+        r[27] = 0x017D;
     }
-    t[16][4] = 0x00E7; t[17][4] = 0x0107; t[18][4] = 0x00E7;
-    t[17][5] = 0x00E7; t[18][5] = 0x0107;
-    t[17][6] = 0x0111; t[18][6] = 0x0111;
-    t[17][7] = 0x0110; t[18][7] = 0x0110;
+    t[16][4] = 0x00E7;
+    t[17][4] = 0x0107;
+    t[18][4] = 0x00E7;
+    t[17][5] = 0x00E7;
+    t[18][5] = 0x0107;
+    t[17][6] = 0x0111;
+    t[18][6] = 0x0111;
+    t[17][7] = 0x0110;
+    t[18][7] = 0x0110;
     return t;
 }
 
 constexpr LanguageTable kLanguageTable = makeLanguageTable();
 
-constexpr std::array<char16_t, 7> kUmlauts = {0x00E4, 0x00C4, 0x00F6, 0x00D6, 0x00FC, 0x00DC, 0x00DF};
+constexpr std::array<char16_t, 7> kUmlauts = {0x00E4, 0x00C4, 0x00F6, 0x00D6,
+                                              0x00FC, 0x00DC, 0x00DF};
 
 // OLE date 0 (30 December 1899) as a Julian day.
 constexpr qint64 kOleEpochJulianDay = 2415019;
 
 } // namespace
 
-QString PadTo3(const QString &value) { return padLeft(value, 3); }
-QString PadTo3(qint64 value) { return padLeft(QString::number(value), 3); }
-QString PadTo2(const QString &value) { return padLeft(value, 2); }
-QString PadTo2(qint64 value) { return padLeft(QString::number(value), 2); }
+QString PadTo3(const QString &value)
+{
+    return padLeft(value, 3);
+}
+QString PadTo3(qint64 value)
+{
+    return padLeft(QString::number(value), 3);
+}
+QString PadTo2(const QString &value)
+{
+    return padLeft(value, 2);
+}
+QString PadTo2(qint64 value)
+{
+    return padLeft(QString::number(value), 2);
+}
 
 qint16 TextToInt(const QString &text, bool &ok)
 {
@@ -246,11 +328,20 @@ QString ConvertDeviceText(const QString &text, const QString &textLanguage)
     for (const QChar ch : text) {
         char16_t c = ch.unicode();
         switch (c) {
-        case 21: c = 0x03A9; break;
-        case 22: c = 0x00B5; break;
-        case 23: c = 0x00B0; break;
-        case 24: c = u'&'; break;
-        default: break;
+        case 21:
+            c = 0x03A9;
+            break;
+        case 22:
+            c = 0x00B5;
+            break;
+        case 23:
+            c = 0x00B0;
+            break;
+        case 24:
+            c = u'&';
+            break;
+        default:
+            break;
         }
         if (language != 0 && c < 32 && kLanguageTable[language][c] != 0)
             c = kLanguageTable[language][c];

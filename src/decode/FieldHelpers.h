@@ -36,7 +36,8 @@ double OleDateFromYmd(int year, int month, int day);
 // end rolls into the next month (31 April -> 1 May). 00:00 is stored as 00:00:01 so a
 // midnight event keeps a visible time. Hour 24 gives timePart = one day plus the minutes,
 // while the result shows 00:MM of the same date. Out-of-range parts, and a text shorter
-// than 11 characters, set error and leave all three values 0. Computed arithmetically: the user's regional settings play no part.
+// than 11 characters, set error and leave all three values 0. Computed arithmetically: the user's
+// regional settings play no part.
 double ParseDeviceDateTime(const QString &text, bool &error, double &datePart, double &timePart);
 
 // The panel's LCD character set to Unicode: codes 21-24 are Ohm, micro, degree and '&';

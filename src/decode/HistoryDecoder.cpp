@@ -22,7 +22,10 @@ using S = HistorySchema;
 
 constexpr int kLineWidth = 20;
 
-QString blankLine() { return QString(kLineWidth, QLatin1Char(' ')); }
+QString blankLine()
+{
+    return QString(kLineWidth, QLatin1Char(' '));
+}
 
 // Leading and trailing blanks only: the panel's national letters sit on control codes
 // that a general whitespace trim would eat.
@@ -64,19 +67,23 @@ struct TimeGroups
 {
     TimeGroup start, ack, stop;
 
-    bool parse(const AnswerFields &f, int startPos, int ackFlag, int ackPos, int stopFlag, int stopPos)
+    bool parse(const AnswerFields &f, int startPos, int ackFlag, int ackPos, int stopFlag,
+               int stopPos)
     {
         bool err = false;
-        start.value = ParseDeviceDateTime(f.text(startPos, startPos + 10), err, start.datePart, start.timePart);
+        start.value = ParseDeviceDateTime(f.text(startPos, startPos + 10), err, start.datePart,
+                                          start.timePart);
         if (err)
             return false;
         if (ackFlag == 1) {
-            ack.value = ParseDeviceDateTime(f.text(ackPos, ackPos + 10), err, ack.datePart, ack.timePart);
+            ack.value =
+                ParseDeviceDateTime(f.text(ackPos, ackPos + 10), err, ack.datePart, ack.timePart);
             if (err)
                 return false;
         }
         if (stopFlag == 1) {
-            stop.value = ParseDeviceDateTime(f.text(stopPos, stopPos + 10), err, stop.datePart, stop.timePart);
+            stop.value = ParseDeviceDateTime(f.text(stopPos, stopPos + 10), err, stop.datePart,
+                                             stop.timePart);
             if (err)
                 return false;
         }
@@ -103,8 +110,9 @@ struct TimeGroups
     }
 };
 
-void setTextLines(TempRowWriter &row, const QString &t1, const QString &t2, const QString &t3 = QString(),
-                  const QString &t4 = QString(), const QString &t5 = QString(), const QString &t6 = QString())
+void setTextLines(TempRowWriter &row, const QString &t1, const QString &t2,
+                  const QString &t3 = QString(), const QString &t4 = QString(),
+                  const QString &t5 = QString(), const QString &t6 = QString())
 {
     // Empty lines are stored as the empty text, not as "no value".
     const auto v = [](const QString &s) { return QVariant(s.isNull() ? QStringLiteral("") : s); };
@@ -143,8 +151,8 @@ StandardText lookupStandardText(DecodeContext &ctx, int number)
     StandardText t;
     const Recordset *rs = ctx.standardTexts.gStandardTextRecordset.get();
     QStringList lines;
-    if (!rs || !rs->isOpen() || ctx.standardTextsLanguage != ctx.readout.gTextLanguage
-        || !ctx.standardTexts.lookup(number, &t.found, &lines)) {
+    if (!rs || !rs->isOpen() || ctx.standardTextsLanguage != ctx.readout.gTextLanguage ||
+        !ctx.standardTexts.lookup(number, &t.found, &lines)) {
         ctx.readout.standardTextsMissing = true;
         t.found = false;
         return t;
@@ -157,7 +165,7 @@ StandardText lookupStandardText(DecodeContext &ctx, int number)
 
 // Standard text lines 1 to 6 for number n; `line1FromTable` supplies line 1 when the
 // standard text leaves it empty (class RQ: the alarm address table).
-template<typename Line1>
+template <typename Line1>
 void writeStandardText(DecodeContext &ctx, TempRowWriter &row, int number, Line1 line1FromTable)
 {
     const StandardText t = lookupStandardText(ctx, number);
@@ -196,8 +204,9 @@ constexpr int kFaultCodeFirst = 201;
 constexpr int kFaultCodeLast = 210;
 
 const char *const kFaultTexts[] = {
-    "(Display Error)", "(I2C Error)",    "(Clock Error)",         "(Flash Error)",   "(AdrInt Error)",
-    "(Overflow Error)", "(int.Checksum Error)", "(AdrExt Error)", "(I2CInt0 Error)", "(I2CInt1 Error)",
+    "(Display Error)", "(I2C Error)",      "(Clock Error)",        "(Flash Error)",
+    "(AdrInt Error)",  "(Overflow Error)", "(int.Checksum Error)", "(AdrExt Error)",
+    "(I2CInt0 Error)", "(I2CInt1 Error)",
 };
 
 } // namespace
@@ -214,8 +223,8 @@ bool DecodeHistoryZL(DecodeContext &ctx, const QString &rxParam, bool &error)
     const qint16 ackFlag = f.number(21, 21);
     const qint16 stopFlag = f.number(35, 35);
     const qint16 testFlag = f.number(49, 49);
-    if (!f.allConverted() || entry < 0 || entry > 650 || parameter < 0 || parameter > 999
-        || (ackFlag != 0 && ackFlag != 1) || (stopFlag != 0 && stopFlag != 1)) {
+    if (!f.allConverted() || entry < 0 || entry > 650 || parameter < 0 || parameter > 999 ||
+        (ackFlag != 0 && ackFlag != 1) || (stopFlag != 0 && stopFlag != 1)) {
         error = true;
         return true;
     }
@@ -269,15 +278,17 @@ bool DecodeHistoryRQ(DecodeContext &ctx, const QString &rxParam, bool &error)
     }
 
     const bool parameterOk = source == 1 ? (parameter >= 0 && parameter <= 999)
-                                         : (parameter == 5 || parameter == 8 || (parameter >= 1000 && parameter <= 9999));
-    if (lfd < 0 || lfd > 250 || (source != 1 && source != 2) || !parameterOk || (source == 1 && system != 0)) {
+                                         : (parameter == 5 || parameter == 8 ||
+                                            (parameter >= 1000 && parameter <= 9999));
+    if (lfd < 0 || lfd > 250 || (source != 1 && source != 2) || !parameterOk ||
+        (source == 1 && system != 0)) {
         error = true;
         return true;
     }
     openStandardTexts(ctx);
-    if (adresseExt != 0 || adresseInt < 1 || adresseInt > 150 || channel < 0 || channel > 32
-        || (ackFlag != 0 && ackFlag != 1) || (stopFlag != 0 && stopFlag != 1) || low < 0 || low > 65536
-        || high < 0 || high > 65536) {
+    if (adresseExt != 0 || adresseInt < 1 || adresseInt > 150 || channel < 0 || channel > 32 ||
+        (ackFlag != 0 && ackFlag != 1) || (stopFlag != 0 && stopFlag != 1) || low < 0 ||
+        low > 65536 || high < 0 || high > 65536) {
         error = true;
         return true;
     }
@@ -309,12 +320,15 @@ bool DecodeHistoryRQ(DecodeContext &ctx, const QString &rxParam, bool &error)
     } else if (parameter == 8) {
         setTextLines(row, ctx.texts.ResText(31000), ctx.texts.ResText(31020));
     } else if (parameter >= 1001) {
-        writeStandardText(ctx, row, parameter, [&] { return alarmTableLine1(r, adresseExt, adresseInt); });
+        writeStandardText(ctx, row, parameter,
+                          [&] { return alarmTableLine1(r, adresseExt, adresseInt); });
     }
     row.set(S::geraetetyp, type);
     const QString language = r.gTextLanguage;
-    row.set(S::AnalogWertMin, ConvertDeviceText(lowLabel, language) + QStringLiteral("= ") + systemNumberText(low));
-    row.set(S::AnalogWertMax, ConvertDeviceText(highLabel, language) + QStringLiteral("= ") + systemNumberText(high));
+    row.set(S::AnalogWertMin,
+            ConvertDeviceText(lowLabel, language) + QStringLiteral("= ") + systemNumberText(low));
+    row.set(S::AnalogWertMax,
+            ConvertDeviceText(highLabel, language) + QStringLiteral("= ") + systemNumberText(high));
     return row.addRow(ctx);
 }
 
@@ -345,16 +359,16 @@ bool DecodeHistoryPV(DecodeContext &ctx, const QString &rxParam, bool &error)
         return true;
     }
 
-    if (lfd < 0 || lfd > 1000 || (source != 1 && source != 2) || (source == 1 && (parameter < 0 || parameter > 999))
-        || (source == 1 && system != 0)) {
+    if (lfd < 0 || lfd > 1000 || (source != 1 && source != 2) ||
+        (source == 1 && (parameter < 0 || parameter > 999)) || (source == 1 && system != 0)) {
         error = true;
         return true;
     }
     openStandardTexts(ctx);
     const bool faultCode = channel >= kFaultCodeFirst && channel <= kFaultCodeLast;
-    if (adresseInt < 0 || adresseInt > 150 || ((channel < 0 || channel > 192) && !faultCode)
-        || (ackFlag != 0 && ackFlag != 1) || (stopFlag != 0 && stopFlag != 1) || low < 0 || low > 65536
-        || high < 0 || high > 65536) {
+    if (adresseInt < 0 || adresseInt > 150 || ((channel < 0 || channel > 192) && !faultCode) ||
+        (ackFlag != 0 && ackFlag != 1) || (stopFlag != 0 && stopFlag != 1) || low < 0 ||
+        low > 65536 || high < 0 || high > 65536) {
         error = true;
         return true;
     }
@@ -379,7 +393,9 @@ bool DecodeHistoryPV(DecodeContext &ctx, const QString &rxParam, bool &error)
     times.write(row, ackFlag, stopFlag, testFlag);
 
     const QString code = faultCode ? QString::number(channel - 200) : QStringLiteral("");
-    const QString faultText = faultCode ? QString::fromLatin1(kFaultTexts[channel - kFaultCodeFirst]) : QStringLiteral("");
+    const QString faultText = faultCode
+                                  ? QString::fromLatin1(kFaultTexts[channel - kFaultCodeFirst])
+                                  : QStringLiteral("");
     QString type = deviceType;
     if (source == 2 && parameter < 6) {
         setTextLines(row, ctx.texts.ResText(31000), ctx.texts.ResText(31010), code);
@@ -390,14 +406,17 @@ bool DecodeHistoryPV(DecodeContext &ctx, const QString &rxParam, bool &error)
     } else if (parameter > 1000) {
         writeStandardText(ctx, row, parameter, [] { return blankLine(); });
     } else {
-        setTextLines(row, ctx.texts.ResText(31000) + QStringLiteral(" :") + QString::number(parameter),
+        setTextLines(row,
+                     ctx.texts.ResText(31000) + QStringLiteral(" :") + QString::number(parameter),
                      QStringLiteral("Errorcode"), code);
     }
     row.set(S::geraetetyp, type);
     if (low != 0 || high != 0) {
         const QString language = r.gTextLanguage;
-        row.set(S::AnalogWertMin, ConvertDeviceText(lowLabel, language) + QStringLiteral("= ") + systemNumberText(low));
-        row.set(S::AnalogWertMax, ConvertDeviceText(highLabel, language) + QStringLiteral("= ") + systemNumberText(high));
+        row.set(S::AnalogWertMin, ConvertDeviceText(lowLabel, language) + QStringLiteral("= ") +
+                                      systemNumberText(low));
+        row.set(S::AnalogWertMax, ConvertDeviceText(highLabel, language) + QStringLiteral("= ") +
+                                      systemNumberText(high));
     } else {
         row.set(S::AnalogWertMin, QStringLiteral("-"));
         row.set(S::AnalogWertMax, QStringLiteral("-"));
@@ -412,11 +431,13 @@ bool decodeTextLines(DecodeContext &ctx, const QString &rxParam, int shift, bool
     error = false;
     AnswerFields f(rxParam);
     const qint16 number = f.number(1 + shift, 3 + shift);
-    if (!f.allConverted() || number != ctx.readout.gTextNumber || !TempRowWriter::hasCurrentRow(ctx)) {
+    if (!f.allConverted() || number != ctx.readout.gTextNumber ||
+        !TempRowWriter::hasCurrentRow(ctx)) {
         error = true;
         return true;
     }
-    static const char *const fields[] = {S::Text1, S::Text2, S::Text3, S::Text4, S::Text5, S::Text6};
+    static const char *const fields[] = {S::Text1, S::Text2, S::Text3,
+                                         S::Text4, S::Text5, S::Text6};
     TempRowWriter row;
     for (int i = 0; i < 6; ++i) {
         const int from = 5 + shift + i * (kLineWidth + 1);
@@ -437,7 +458,8 @@ bool DecodeTextLines(DecodeContext &ctx, const QString &rxParam, bool &error)
     return decodeTextLines(ctx, rxParam, 1, error);
 }
 
-bool DecodeAnalogZL(DecodeContext &ctx, const QString &rxCommand, const QString &rxParam, bool &error)
+bool DecodeAnalogZL(DecodeContext &ctx, const QString &rxCommand, const QString &rxParam,
+                    bool &error)
 {
     error = false;
     ReadoutState &r = ctx.readout;
@@ -445,7 +467,8 @@ bool DecodeAnalogZL(DecodeContext &ctx, const QString &rxCommand, const QString 
         return true; // the probe only tells whether the panel has analogue records
     AnswerFields entryField(rxParam);
     const qint16 entry = entryField.number(1, 3);
-    if (!entryField.allConverted() || entry != r.gHistoryIndex || !rxCommand.contains(QLatin1String("AX="))) {
+    if (!entryField.allConverted() || entry != r.gHistoryIndex ||
+        !rxCommand.contains(QLatin1String("AX="))) {
         error = true;
         return true;
     }

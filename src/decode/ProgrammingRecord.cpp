@@ -17,14 +17,36 @@ using S = HistorySchema;
 
 // The fields that travel with an alarm address, in the order they are copied.
 const char *const kProgrammingFields[] = {
-    S::Kanal,        S::GeraeteAdresse1,       S::GeraeteAdresse2, S::Eingang,
-    S::Betriebsart1, S::Betriebsart2,          S::Summer,          S::Relais_a,
-    S::Relais_a_Betriebsart1, S::Relais_b,     S::Relais_b_Betriebsart1, S::Relais_c,
-    S::Relais_c_Betriebsart1, S::Meldeleuchte, S::Tastenfeld,      S::Text,
-    S::Messwert,     S::Datum_Uhrzeit,         S::Alarmadresse,    S::Text1,
-    S::Text2,        S::Text3,                 S::Text4,           S::Text5,
-    S::Text6,        S::EIBEingang,            S::EIBAusgang,      S::Summerwiederholung,
-    S::AnalogWertMin, S::AnalogWertMax,
+    S::Kanal,
+    S::GeraeteAdresse1,
+    S::GeraeteAdresse2,
+    S::Eingang,
+    S::Betriebsart1,
+    S::Betriebsart2,
+    S::Summer,
+    S::Relais_a,
+    S::Relais_a_Betriebsart1,
+    S::Relais_b,
+    S::Relais_b_Betriebsart1,
+    S::Relais_c,
+    S::Relais_c_Betriebsart1,
+    S::Meldeleuchte,
+    S::Tastenfeld,
+    S::Text,
+    S::Messwert,
+    S::Datum_Uhrzeit,
+    S::Alarmadresse,
+    S::Text1,
+    S::Text2,
+    S::Text3,
+    S::Text4,
+    S::Text5,
+    S::Text6,
+    S::EIBEingang,
+    S::EIBAusgang,
+    S::Summerwiederholung,
+    S::AnalogWertMin,
+    S::AnalogWertMax,
 };
 
 // Character positions of F1..F27 (index 1..27) in the two layouts. Five fields are one
@@ -35,29 +57,34 @@ struct Span
 };
 using Layout = std::array<Span, 28>;
 
-constexpr Layout kLayoutZlRq = {{{0, 0},   {1, 3},   {5, 7},   {9, 9},   {11, 11}, {13, 13}, {15, 17},
-                                 {19, 21}, {23, 24}, {26, 26}, {28, 28}, {30, 30}, {32, 33}, {35, 35},
-                                 {37, 38}, {40, 40}, {42, 43}, {45, 45}, {47, 49}, {51, 52}, {54, 54},
-                                 {56, 58}, {60, 62}, {64, 65}, {67, 68}, {70, 70}, {72, 72}, {74, 74}}};
-constexpr Layout kLayoutPv = {{{0, 0},   {1, 3},   {5, 7},   {9, 9},   {11, 11}, {13, 13}, {15, 17},
-                               {19, 21}, {23, 25}, {27, 27}, {29, 29}, {31, 31}, {33, 35}, {37, 37},
-                               {39, 41}, {43, 43}, {45, 47}, {49, 49}, {51, 53}, {55, 56}, {58, 58},
-                               {60, 62}, {64, 66}, {68, 70}, {72, 73}, {75, 75}, {77, 77}, {79, 79}}};
+constexpr Layout kLayoutZlRq = {{{0, 0},   {1, 3},   {5, 7},   {9, 9},   {11, 11}, {13, 13},
+                                 {15, 17}, {19, 21}, {23, 24}, {26, 26}, {28, 28}, {30, 30},
+                                 {32, 33}, {35, 35}, {37, 38}, {40, 40}, {42, 43}, {45, 45},
+                                 {47, 49}, {51, 52}, {54, 54}, {56, 58}, {60, 62}, {64, 65},
+                                 {67, 68}, {70, 70}, {72, 72}, {74, 74}}};
+constexpr Layout kLayoutPv = {{{0, 0},   {1, 3},   {5, 7},   {9, 9},   {11, 11}, {13, 13},
+                               {15, 17}, {19, 21}, {23, 25}, {27, 27}, {29, 29}, {31, 31},
+                               {33, 35}, {37, 37}, {39, 41}, {43, 43}, {45, 47}, {49, 49},
+                               {51, 53}, {55, 56}, {58, 58}, {60, 62}, {64, 66}, {68, 70},
+                               {72, 73}, {75, 75}, {77, 77}, {79, 79}}};
 
 // The class-specific bounds of the checks; everything else is common to ZL and PV.
 struct ClassRules
 {
-    int deviceAddressMax;     // F6 for input kind 1
-    int eibKindMax;           // F9 for input kinds 1 and 2
-    int digitalChannelMax;    // F8 for input kind 3
-    int relayMax;             // F12, F14, F16
-    std::array<int, 3> f20;   // allowed values of F20 (repeats fill the array)
+    int deviceAddressMax;   // F6 for input kind 1
+    int eibKindMax;         // F9 for input kinds 1 and 2
+    int digitalChannelMax;  // F8 for input kind 3
+    int relayMax;           // F12, F14, F16
+    std::array<int, 3> f20; // allowed values of F20 (repeats fill the array)
 };
 
 constexpr ClassRules kRulesZl = {99, 0, 32, 16, {0, 5, 5}};
 constexpr ClassRules kRulesPv = {150, 1, 192, 192, {0, 2, 5}};
 
-bool in(int v, int lo, int hi) { return v >= lo && v <= hi; }
+bool in(int v, int lo, int hi)
+{
+    return v >= lo && v <= hi;
+}
 
 bool checkRecord(const std::array<int, 28> &F, const ClassRules &rules)
 {
@@ -67,15 +94,16 @@ bool checkRecord(const std::array<int, 28> &F, const ClassRules &rules)
     bool ok = true;
     switch (kind) {
     case 1:
-        ok = in(F[6], 1, rules.deviceAddressMax) && in(F[7], 0, 255) && in(F[9], 0, rules.eibKindMax) && displayOk();
+        ok = in(F[6], 1, rules.deviceAddressMax) && in(F[7], 0, 255) &&
+             in(F[9], 0, rules.eibKindMax) && displayOk();
         break;
     case 2:
-        ok = F[6] == 0 && in(F[7], 1, 255) && (f4is2 ? in(F[8], 0, 32) : F[8] == 0)
-            && in(F[9], 0, rules.eibKindMax) && displayOk();
+        ok = F[6] == 0 && in(F[7], 1, 255) && (f4is2 ? in(F[8], 0, 32) : F[8] == 0) &&
+             in(F[9], 0, rules.eibKindMax) && displayOk();
         break;
     case 3:
-        ok = F[6] == 0 && F[7] == 0 && in(F[8], 1, rules.digitalChannelMax) && in(F[9], 1, 4) && F[25] == 0
-            && F[27] == 0 && F[26] <= 6 && (!f4is2 || F[26] >= 0);
+        ok = F[6] == 0 && F[7] == 0 && in(F[8], 1, rules.digitalChannelMax) && in(F[9], 1, 4) &&
+             F[25] == 0 && F[27] == 0 && F[26] <= 6 && (!f4is2 || F[26] >= 0);
         break;
     case 5:
         ok = F[6] == 0 && F[7] == 1 && in(F[8], 1, 16) && F[9] == 0 && displayOk();
@@ -86,9 +114,10 @@ bool checkRecord(const std::array<int, 28> &F, const ClassRules &rules)
     if (!ok)
         return false;
     const bool f20Ok = F[20] == rules.f20[0] || F[20] == rules.f20[1] || F[20] == rules.f20[2];
-    return in(F[10], 0, 3) && in(F[11], 0, 2) && in(F[12], 0, rules.relayMax) && in(F[14], 0, rules.relayMax)
-        && in(F[16], 0, rules.relayMax) && in(F[13], 0, 2) && in(F[15], 0, 2) && in(F[17], 0, 2)
-        && in(F[18], 0, 15) && in(F[19], 0, 5) && f20Ok && in(F[23], 0, 16);
+    return in(F[10], 0, 3) && in(F[11], 0, 2) && in(F[12], 0, rules.relayMax) &&
+           in(F[14], 0, rules.relayMax) && in(F[16], 0, rules.relayMax) && in(F[13], 0, 2) &&
+           in(F[15], 0, 2) && in(F[17], 0, 2) && in(F[18], 0, 15) && in(F[19], 0, 5) && f20Ok &&
+           in(F[23], 0, 16);
 }
 
 } // namespace
@@ -169,8 +198,8 @@ bool DecodeProgrammingRecord(DecodeContext &ctx, const QString &rxParam, bool &e
     // that range (possible where the class checks nothing) is refused, not half stored.
     const bool eibFromChannel = kind == 5;
     const bool eibFromKind = eingang < 2;
-    if ((eibFromChannel && !in(F[8], 0, 255)) || (eibFromKind && !in(F[9], 0, 255)) || !in(F[23], 0, 255)
-        || !in(F[24], 0, 255) || !TempRowWriter::hasCurrentRow(ctx)) {
+    if ((eibFromChannel && !in(F[8], 0, 255)) || (eibFromKind && !in(F[9], 0, 255)) ||
+        !in(F[23], 0, 255) || !in(F[24], 0, 255) || !TempRowWriter::hasCurrentRow(ctx)) {
         error = true;
         return true;
     }
@@ -191,11 +220,24 @@ bool DecodeProgrammingRecord(DecodeContext &ctx, const QString &rxParam, bool &e
     // The two operating modes of the input, from the EIB input kind.
     switch (F[9]) {
     case 0:
-    case 1: row.set(S::Betriebsart1, 0); row.set(S::Betriebsart2, 0); break;
-    case 2: row.set(S::Betriebsart1, 1); row.set(S::Betriebsart2, 0); break;
-    case 3: row.set(S::Betriebsart1, 0); row.set(S::Betriebsart2, 1); break;
-    case 4: row.set(S::Betriebsart1, 1); row.set(S::Betriebsart2, 1); break;
-    default: break; // other values leave the modes as they are
+    case 1:
+        row.set(S::Betriebsart1, 0);
+        row.set(S::Betriebsart2, 0);
+        break;
+    case 2:
+        row.set(S::Betriebsart1, 1);
+        row.set(S::Betriebsart2, 0);
+        break;
+    case 3:
+        row.set(S::Betriebsart1, 0);
+        row.set(S::Betriebsart2, 1);
+        break;
+    case 4:
+        row.set(S::Betriebsart1, 1);
+        row.set(S::Betriebsart2, 1);
+        break;
+    default:
+        break; // other values leave the modes as they are
     }
     row.set(S::Summer, F[11] == 0 ? 2 : F[11] - 1);
     row.set(S::Summerwiederholung, F[24]);

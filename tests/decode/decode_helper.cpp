@@ -16,8 +16,9 @@ DecodeFixture::DecodeFixture(const QString &deviceClass, const QString &model)
     }
     standardTexts.setAppPath(dir.path());
     QString error;
-    if (!HistorySchema::CreateHistoryDatabase(store, dir.filePath(QStringLiteral("test.his")), &error)
-        || !HistorySchema::OpenTable(store, QStringLiteral("TEMP"), &error)) {
+    if (!HistorySchema::CreateHistoryDatabase(store, dir.filePath(QStringLiteral("test.his")),
+                                              &error) ||
+        !HistorySchema::OpenTable(store, QStringLiteral("TEMP"), &error)) {
         m_error = error.isEmpty() ? QStringLiteral("cannot create the history file") : error;
         return;
     }
@@ -31,22 +32,29 @@ DecodeFixture::DecodeFixture(const QString &deviceClass, const QString &model)
 bool DecodeFixture::writeStandardTexts(const QString &language, const QStringList &rows)
 {
     const QString path = standardTexts.filePath();
-    std::unique_ptr<Database> db = QFile::exists(path)
-        ? Database::open(path)
-        : Database::create(path, QString::fromLatin1(HistorySchema::Descriptor));
+    std::unique_ptr<Database> db =
+        QFile::exists(path)
+            ? Database::open(path)
+            : Database::create(path, QString::fromLatin1(HistorySchema::Descriptor));
     if (!db)
         return false;
-    QString sql = QStringLiteral("CREATE TABLE \"%1\" (Nummer INTEGER, Zeile1 TEXT, Zeile2 TEXT, Zeile3 TEXT);")
-                      .arg(language);
+    QString sql =
+        QStringLiteral(
+            "CREATE TABLE \"%1\" (Nummer INTEGER, Zeile1 TEXT, Zeile2 TEXT, Zeile3 TEXT);")
+            .arg(language);
     for (const QString &row : rows) {
         const QStringList p = row.split(QLatin1Char('|'));
         QStringList values{p.value(0)};
         for (int i = 1; i <= 3; ++i) {
             const QString v = p.value(i);
-            values << (v == QLatin1String("~") ? QStringLiteral("NULL")
-                                               : QLatin1Char('\'') + QString(v).replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\''));
+            values << (v == QLatin1String("~")
+                           ? QStringLiteral("NULL")
+                           : QLatin1Char('\'') +
+                                 QString(v).replace(QLatin1Char('\''), QStringLiteral("''")) +
+                                 QLatin1Char('\''));
         }
-        sql += QStringLiteral("INSERT INTO \"%1\" VALUES (%2);").arg(language, values.join(QLatin1Char(',')));
+        sql += QStringLiteral("INSERT INTO \"%1\" VALUES (%2);")
+                   .arg(language, values.join(QLatin1Char(',')));
     }
     const bool ok = db->execute(sql);
     db->close();
@@ -64,7 +72,8 @@ DecodeFixture::Outcome DecodeFixture::answer(const QString &lastCommand, const Q
 int DecodeFixture::tempRows() const
 {
     QString error;
-    std::unique_ptr<Recordset> rs = store.gDatabase->openRecordset(QStringLiteral("Select * From TEMP"), &error);
+    std::unique_ptr<Recordset> rs =
+        store.gDatabase->openRecordset(QStringLiteral("Select * From TEMP"), &error);
     return rs ? rs->recordCount() : -1;
 }
 
@@ -75,7 +84,8 @@ QVariant DecodeFixture::current(const char *field) const
 
 QVariant DecodeFixture::lumo(const char *field) const
 {
-    std::unique_ptr<Recordset> rs = store.gDatabase->openRecordset(QStringLiteral("Select * From LumoHistory"));
+    std::unique_ptr<Recordset> rs =
+        store.gDatabase->openRecordset(QStringLiteral("Select * From LumoHistory"));
     if (!rs || rs->recordCount() < 1 || !rs->moveFirst())
         return QVariant();
     return rs->field(QString::fromLatin1(field));

@@ -17,7 +17,8 @@ namespace qvr {
 class DecodeFixture
 {
 public:
-    explicit DecodeFixture(const QString &deviceClass, const QString &model = QStringLiteral("2900"));
+    explicit DecodeFixture(const QString &deviceClass,
+                           const QString &model = QStringLiteral("2900"));
 
     bool ready() const { return m_error.isEmpty(); }
     QString error() const { return m_error; }

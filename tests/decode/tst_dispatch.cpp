@@ -31,9 +31,12 @@ void TestDispatch::lastCommandOfFrame_data()
 {
     QTest::addColumn<QString>("frame");
     QTest::addColumn<QString>("command");
-    QTest::newRow("entry request") << ":;007:LCDRH 012&4F" << "LCDRH";
-    QTest::newRow("bare announcement") << ":;007:LCDH&3A" << "LCDH&";
-    QTest::newRow("short frame") << ":;007:" << "";
+    QTest::newRow("entry request") << ":;007:LCDRH 012&4F"
+                                   << "LCDRH";
+    QTest::newRow("bare announcement") << ":;007:LCDH&3A"
+                                       << "LCDH&";
+    QTest::newRow("short frame") << ":;007:"
+                                 << "";
 }
 
 void TestDispatch::lastCommandOfFrame()
@@ -64,7 +67,9 @@ void TestDispatch::historyCount_data()
     QTest::newRow("no entries ZL") << "ZL" << n << "000" << true << true << 1 << 99;
     QTest::newRow("no entries PV, empty answer") << "PV" << n << "" << true << true << 1 << 99;
     QTest::newRow("negative count") << "RQ" << n << "-1" << true << true << 1 << 99;
-    QTest::newRow("wrong command field") << "ZL" << "n=  1" << "005" << true << false << 2 << 99;
+    QTest::newRow("wrong command field") << "ZL"
+                                         << "n=  1"
+                                         << "005" << true << false << 2 << 99;
     QTest::newRow("letters") << "ZL" << n << "1O" << true << false << 2 << 99;
 }
 
@@ -117,7 +122,8 @@ void TestDispatch::textLanguage()
     QVERIFY2(fx.ready(), qPrintable(fx.error()));
     fx.readout.gTextLanguage = QStringLiteral("prev");
     // A file that already carries another language and class.
-    QVERIFY(fx.store.gDatabase->execute(QStringLiteral("UPDATE LumoHistory SET Meldetextsprache = 9, Geraet = 'ZL'")));
+    QVERIFY(fx.store.gDatabase->execute(
+        QStringLiteral("UPDATE LumoHistory SET Meldetextsprache = 9, Geraet = 'ZL'")));
     fx.readout.gErrorCount = 2;
     fx.readout.gEndReason = 2;
     const auto o = fx.answer(QStringLiteral("RQRTS"), param);
@@ -126,7 +132,8 @@ void TestDispatch::textLanguage()
     QVERIFY(!o.finished);
     QCOMPARE(fx.readout.gTextLanguage, language);
     QCOMPARE(fx.lumo(S::Meldetextsprache).toInt(), stored);
-    QCOMPARE(fx.lumo(S::Version).toString(), rejected ? QStringLiteral("3.02") : QStringLiteral("2.00"));
+    QCOMPARE(fx.lumo(S::Version).toString(),
+             rejected ? QStringLiteral("3.02") : QStringLiteral("2.00"));
     QCOMPARE(fx.lumo(S::Geraet).toString(), rejected ? QStringLiteral("ZL") : QStringLiteral("PV"));
     // Storing the language is no answer check: the counters stay as they were.
     QCOMPARE(int(fx.readout.gErrorCount), 2);
@@ -144,9 +151,11 @@ void TestDispatch::alarmAddressTable_data()
     const QString row1 = QStringLiteral("001 000 012 99 Kessel Haus 2       ");
     QTest::newRow("first row") << "003" << row1 << false << 0;
     QTest::newRow("last row") << "003" << DecodeFixture::with(row1, 1, "003") << false << 2;
-    QTest::newRow("row past the table") << "003" << DecodeFixture::with(row1, 1, "004") << true << -1;
+    QTest::newRow("row past the table")
+        << "003" << DecodeFixture::with(row1, 1, "004") << true << -1;
     QTest::newRow("row 0") << "003" << DecodeFixture::with(row1, 1, "000") << true << -1;
-    QTest::newRow("letters in the row number") << "003" << DecodeFixture::with(row1, 1, "0O1") << true << -1;
+    QTest::newRow("letters in the row number")
+        << "003" << DecodeFixture::with(row1, 1, "0O1") << true << -1;
     QTest::newRow("empty table") << "000" << row1 << true << -1;
 }
 
@@ -189,13 +198,32 @@ void TestDispatch::acceptAndRejectReachTheCounters_data()
     QTest::addColumn<int>("rows");
 
     const QString zlEntry = QStringLiteral("001 012 050399 1230 1 050399 1231 1 050399 1300 0");
-    QTest::newRow("announcement") << "ZL" << "LCDH&" << "     " << "" << false << 0;
-    QTest::newRow("history entry") << "ZL" << "LCDRH" << "     " << zlEntry << false << 1;
-    QTest::newRow("bad history entry") << "ZL" << "LCDRH" << "     " << DecodeFixture::with(zlEntry, 21, "2") << true << 0;
-    QTest::newRow("empty history entry") << "ZL" << "LCDRH" << "     " << "" << false << 0;
-    QTest::newRow("unknown class stores nothing") << "XY" << "LCDRH" << "     " << zlEntry << false << 0;
-    QTest::newRow("analogue of another class") << "RQ" << "LCDRA" << "     " << "garbage" << false << 0;
-    QTest::newRow("unknown command") << "ZL" << "XXXXX" << "     " << "" << false << 0;
+    QTest::newRow("announcement") << "ZL"
+                                  << "LCDH&"
+                                  << "     "
+                                  << "" << false << 0;
+    QTest::newRow("history entry") << "ZL"
+                                   << "LCDRH"
+                                   << "     " << zlEntry << false << 1;
+    QTest::newRow("bad history entry")
+        << "ZL"
+        << "LCDRH"
+        << "     " << DecodeFixture::with(zlEntry, 21, "2") << true << 0;
+    QTest::newRow("empty history entry") << "ZL"
+                                         << "LCDRH"
+                                         << "     "
+                                         << "" << false << 0;
+    QTest::newRow("unknown class stores nothing") << "XY"
+                                                  << "LCDRH"
+                                                  << "     " << zlEntry << false << 0;
+    QTest::newRow("analogue of another class") << "RQ"
+                                               << "LCDRA"
+                                               << "     "
+                                               << "garbage" << false << 0;
+    QTest::newRow("unknown command") << "ZL"
+                                     << "XXXXX"
+                                     << "     "
+                                     << "" << false << 0;
 }
 
 void TestDispatch::acceptAndRejectReachTheCounters()

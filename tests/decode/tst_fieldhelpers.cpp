@@ -48,12 +48,24 @@ void TestFieldHelpers::padding_data()
     QTest::addColumn<QString>("in");
     QTest::addColumn<QString>("three");
     QTest::addColumn<QString>("two");
-    QTest::newRow("one digit") << "5" << "005" << "05";
-    QTest::newRow("two digits") << "12" << "012" << "12";
-    QTest::newRow("three digits") << "123" << "123" << "123";
-    QTest::newRow("four digits are kept") << "1234" << "1234" << "1234";
-    QTest::newRow("blanks removed first") << " 7 " << "007" << "07";
-    QTest::newRow("empty stays empty") << "" << "" << "";
+    QTest::newRow("one digit") << "5"
+                               << "005"
+                               << "05";
+    QTest::newRow("two digits") << "12"
+                                << "012"
+                                << "12";
+    QTest::newRow("three digits") << "123"
+                                  << "123"
+                                  << "123";
+    QTest::newRow("four digits are kept") << "1234"
+                                          << "1234"
+                                          << "1234";
+    QTest::newRow("blanks removed first") << " 7 "
+                                          << "007"
+                                          << "07";
+    QTest::newRow("empty stays empty") << ""
+                                       << ""
+                                       << "";
 }
 
 void TestFieldHelpers::padding()
@@ -114,7 +126,8 @@ void TestFieldHelpers::deviceDateTime_data()
     QTest::addColumn<double>("datePart");
     QTest::addColumn<double>("timePart");
 
-    const auto ok = [](const char *name, const char *text, double result, double date, double time) {
+    const auto ok = [](const char *name, const char *text, double result, double date,
+                       double time) {
         QTest::newRow(name) << QString::fromLatin1(text) << false << result << date << time;
     };
     const auto bad = [](const char *name, const char *text) {
@@ -122,15 +135,21 @@ void TestFieldHelpers::deviceDateTime_data()
     };
     const QDate mar5(1999, 3, 5);
     ok("midnight gets one second", "050399 0000", ole(mar5, 0, 0, 1), ole(mar5), 1 / 86400.0);
-    ok("31 April rolls into May", "310412 1230", ole({2012, 5, 1}, 12, 30), ole({2012, 5, 1}), ole({1899, 12, 30}, 12, 30));
-    ok("31 February of a leap year", "310212 0800", ole({2012, 3, 2}, 8), ole({2012, 3, 2}), 8 / 24.0);
-    ok("year 29 is 2029", "280229 2359", ole({2029, 2, 28}, 23, 59), ole({2029, 2, 28}), ole({1899, 12, 30}, 23, 59));
+    ok("31 April rolls into May", "310412 1230", ole({2012, 5, 1}, 12, 30), ole({2012, 5, 1}),
+       ole({1899, 12, 30}, 12, 30));
+    ok("31 February of a leap year", "310212 0800", ole({2012, 3, 2}, 8), ole({2012, 3, 2}),
+       8 / 24.0);
+    ok("year 29 is 2029", "280229 2359", ole({2029, 2, 28}, 23, 59), ole({2029, 2, 28}),
+       ole({1899, 12, 30}, 23, 59));
     ok("year 30 is 1930", "010130 0001", ole({1930, 1, 1}, 0, 1), ole({1930, 1, 1}), 60 / 86400.0);
     ok("year 00 is 2000", "311200 1000", ole({2000, 12, 31}, 10), ole({2000, 12, 31}), 10 / 24.0);
-    ok("year 99 is 1999", "311299 2359", ole({1999, 12, 31}, 23, 59), ole({1999, 12, 31}), ole({1899, 12, 30}, 23, 59));
-    ok("hour 24 shows 00 of the same date", "150626 2430", ole({2026, 6, 15}, 0, 30), ole({2026, 6, 15}), 1 + 30 / 1440.0);
+    ok("year 99 is 1999", "311299 2359", ole({1999, 12, 31}, 23, 59), ole({1999, 12, 31}),
+       ole({1899, 12, 30}, 23, 59));
+    ok("hour 24 shows 00 of the same date", "150626 2430", ole({2026, 6, 15}, 0, 30),
+       ole({2026, 6, 15}), 1 + 30 / 1440.0);
     ok("hour 24 sharp", "010100 2400", ole({2000, 1, 1}), ole({2000, 1, 1}), 1.0);
-    ok("separator is not read", "010221X1315", ole({2021, 2, 1}, 13, 15), ole({2021, 2, 1}), ole({1899, 12, 30}, 13, 15));
+    ok("separator is not read", "010221X1315", ole({2021, 2, 1}, 13, 15), ole({2021, 2, 1}),
+       ole({1899, 12, 30}, 13, 15));
     bad("day 0", "000112 1200");
     bad("day 32", "320112 1200");
     bad("month 0", "010012 1200");
@@ -202,7 +221,11 @@ void TestFieldHelpers::deviceText_data()
     const QString turkish = expectedForCodes(QStringLiteral("...ç.........äÄöÖüÜßΩµ°&ı.şŞ.İ."));
     const QString nordic = expectedForCodes(QStringLiteral("æÆ.ç.ëï......äÄöÖüÜßΩµ°&ØøéÉåÅ."));
     const QString southSlav = QStringLiteral("......äÄöÖüÜßΩµ°&žČŽ....");
-    const struct { const char *language; QString out; } rows[] = {
+    const struct
+    {
+        const char *language;
+        QString out;
+    } rows[] = {
         {"00", german},
         {"21", german},
         {"", german},
@@ -229,14 +252,21 @@ void TestFieldHelpers::deviceText_data()
         {"18", expectedForCodes(QStringLiteral("čŠšçćđĐ") + southSlav)},
     };
     for (const auto &r : rows)
-        QTest::newRow(qPrintable(QStringLiteral("codes, language '%1'").arg(QLatin1String(r.language))))
+        QTest::newRow(
+            qPrintable(QStringLiteral("codes, language '%1'").arg(QLatin1String(r.language))))
             << QString::fromLatin1(r.language) << codes << r.out;
 
-    QTest::newRow("plain text unchanged") << "03" << "Melder 12 Ä/ä #5" << "Melder 12 Ä/ä #5";
-    QTest::newRow("mixed French") << "03" << QStringLiteral("Temp") + QChar(3) + QStringLiteral("rature 40") + QChar(23)
+    QTest::newRow("plain text unchanged") << "03"
+                                          << "Melder 12 Ä/ä #5"
+                                          << "Melder 12 Ä/ä #5";
+    QTest::newRow("mixed French") << "03"
+                                  << QStringLiteral("Temp") + QChar(3) +
+                                         QStringLiteral("rature 40") + QChar(23)
                                   << QStringLiteral("Température 40°");
     QTest::newRow("blank language code") << " 3" << QString(QChar(3)) << QStringLiteral("é");
-    QTest::newRow("empty text") << "01" << "" << "";
+    QTest::newRow("empty text") << "01"
+                                << ""
+                                << "";
 }
 
 void TestFieldHelpers::deviceText()
@@ -247,10 +277,11 @@ void TestFieldHelpers::deviceText()
     const QString got = ConvertDeviceText(in, language);
     QCOMPARE(got.size(), in.size());
     for (qsizetype i = 0; i < got.size(); ++i)
-        QVERIFY2(got.at(i) == out.at(i), qPrintable(QStringLiteral("code %1 gave U+%2, expected U+%3")
-                                                        .arg(in.at(i).unicode())
-                                                        .arg(got.at(i).unicode(), 4, 16, QLatin1Char('0'))
-                                                        .arg(out.at(i).unicode(), 4, 16, QLatin1Char('0'))));
+        QVERIFY2(got.at(i) == out.at(i),
+                 qPrintable(QStringLiteral("code %1 gave U+%2, expected U+%3")
+                                .arg(in.at(i).unicode())
+                                .arg(got.at(i).unicode(), 4, 16, QLatin1Char('0'))
+                                .arg(out.at(i).unicode(), 4, 16, QLatin1Char('0'))));
 }
 
 QTEST_GUILESS_MAIN(TestFieldHelpers)

@@ -14,10 +14,14 @@ namespace {
 // History entries written by hand from the three layouts, character by character.
 //                        1   5   9           21  23          35  37          49
 const QString kZl = QStringLiteral("001 012 050399 1230 1 050399 1231 1 050399 1300 0");
-//                        1   5 7    12 15  19  23 26          38 40          52 54          66 68   73    79   84    90
-const QString kRq = QStringLiteral("001 1 0012 00 000 005 03 050399 1230 1 050399 1231 1 050399 1300 0 Temp 00012 Hum  00045 RQ-SENSOR ");
-//                        1   5 7    12 15  19  23  27          39 41          53 55          67 69   74    80   85    91
-const QString kPv = QStringLiteral("001 1 0012 00 000 005 003 050399 1230 1 050399 1231 1 050399 1300 0 Temp 00012 Hum  00045 PV-SENSOR ");
+//                        1   5 7    12 15  19  23 26          38 40          52 54          66 68
+//                        73    79   84    90
+const QString kRq = QStringLiteral("001 1 0012 00 000 005 03 050399 1230 1 050399 1231 1 050399 "
+                                   "1300 0 Temp 00012 Hum  00045 RQ-SENSOR ");
+//                        1   5 7    12 15  19  23  27          39 41          53 55          67 69
+//                        74    80   85    91
+const QString kPv = QStringLiteral("001 1 0012 00 000 005 003 050399 1230 1 050399 1231 1 050399 "
+                                   "1300 0 Temp 00012 Hum  00045 PV-SENSOR ");
 
 QString w(const QString &base, int pos, const char *value)
 {
@@ -58,7 +62,9 @@ void TestHistoryDecode::checks_data()
     QTest::addColumn<QString>("answer");
     QTest::addColumn<bool>("rejected");
 
-    const auto zl = [](const char *name, const QString &a, bool rej) { QTest::newRow(name) << "ZL" << a << rej; };
+    const auto zl = [](const char *name, const QString &a, bool rej) {
+        QTest::newRow(name) << "ZL" << a << rej;
+    };
     zl("ZL as written", kZl, false);
     zl("ZL entry 650", w(kZl, 1, "650"), false);
     zl("ZL entry 651", w(kZl, 1, "651"), true);
@@ -78,7 +84,9 @@ void TestHistoryDecode::checks_data()
     zl("ZL answer without flags", kZl.left(19), false);
     zl("ZL answer cut in the start time", kZl.left(12), true);
 
-    const auto rq = [](const char *name, const QString &a, bool rej) { QTest::newRow(name) << "RQ" << a << rej; };
+    const auto rq = [](const char *name, const QString &a, bool rej) {
+        QTest::newRow(name) << "RQ" << a << rej;
+    };
     rq("RQ as written", kRq, false);
     rq("RQ running number 250", w(kRq, 1, "250"), false);
     rq("RQ running number 251", w(kRq, 1, "251"), true);
@@ -111,7 +119,9 @@ void TestHistoryDecode::checks_data()
     rq("RQ lower value in exponent form", w(kRq, 73, "1e4  "), true);
     rq("RQ lower value with decimal comma", w(kRq, 73, "12,50"), false);
 
-    const auto pv = [](const char *name, const QString &a, bool rej) { QTest::newRow(name) << "PV" << a << rej; };
+    const auto pv = [](const char *name, const QString &a, bool rej) {
+        QTest::newRow(name) << "PV" << a << rej;
+    };
     pv("PV as written", kPv, false);
     pv("PV running number 999", w(kPv, 1, "999"), false);
     pv("PV running number negative", w(kPv, 1, "-01"), true);
@@ -158,12 +168,16 @@ void TestHistoryDecode::eventRow_data()
     QTest::addColumn<int>("channel");
 
     QTest::newRow("ZL all groups") << "ZL" << kZl << 12 << 1 << 1 << 0 << 0;
-    QTest::newRow("ZL unacknowledged keeps zero date") << "ZL" << w(kZl, 21, "0") << 12 << 0 << 1 << 0 << 0;
-    QTest::newRow("ZL not stopped, test 7") << "ZL" << w(w(kZl, 35, "0"), 49, "7") << 12 << 1 << 0 << 1 << 0;
+    QTest::newRow("ZL unacknowledged keeps zero date")
+        << "ZL" << w(kZl, 21, "0") << 12 << 0 << 1 << 0 << 0;
+    QTest::newRow("ZL not stopped, test 7")
+        << "ZL" << w(w(kZl, 35, "0"), 49, "7") << 12 << 1 << 0 << 1 << 0;
     QTest::newRow("RQ all groups") << "RQ" << kRq << 12 << 1 << 1 << 0 << 3;
-    QTest::newRow("RQ unacknowledged, test 1") << "RQ" << w(w(kRq, 38, "0"), 66, "1") << 12 << 0 << 1 << 1 << 3;
+    QTest::newRow("RQ unacknowledged, test 1")
+        << "RQ" << w(w(kRq, 38, "0"), 66, "1") << 12 << 0 << 1 << 1 << 3;
     QTest::newRow("PV all groups") << "PV" << kPv << 12 << 1 << 1 << 0 << 3;
-    QTest::newRow("PV fault code channel") << "PV" << w(w(kPv, 23, "205"), 53, "0") << 12 << 1 << 0 << 0 << 0;
+    QTest::newRow("PV fault code channel")
+        << "PV" << w(w(kPv, 23, "205"), 53, "0") << 12 << 1 << 0 << 0 << 0;
 }
 
 void TestHistoryDecode::eventRow()
@@ -185,10 +199,18 @@ void TestHistoryDecode::eventRow()
     QCOMPARE(fx.current(S::Quittiert_JN).toInt(), ackFlag);
     QCOMPARE(fx.current(S::Stop_JN).toInt(), stopFlag);
     QCOMPARE(fx.current(S::Test_JN).toInt(), test);
-    const struct { const char *value, *sort, *date, *time; int flag; int minute; } groups[] = {
-        {S::Start_Datum, S::Start_Datum_Sort, S::Start_Datum_Filter, S::Start_Uhrzeit_Filter, 1, 30},
-        {S::Quittiert_Datum, S::Quittiert_Datum_Sort, S::Quittiert_Datum_Filter, S::Quittiert_Uhrzeit_Filter, ackFlag, 31},
-        {S::Stop_Datum, S::Stop_Datum_Sort, S::Stop_Datum_Filter, S::Stop_Uhrzeit_Filter, stopFlag, 60},
+    const struct
+    {
+        const char *value, *sort, *date, *time;
+        int flag;
+        int minute;
+    } groups[] = {
+        {S::Start_Datum, S::Start_Datum_Sort, S::Start_Datum_Filter, S::Start_Uhrzeit_Filter, 1,
+         30},
+        {S::Quittiert_Datum, S::Quittiert_Datum_Sort, S::Quittiert_Datum_Filter,
+         S::Quittiert_Uhrzeit_Filter, ackFlag, 31},
+        {S::Stop_Datum, S::Stop_Datum_Sort, S::Stop_Datum_Filter, S::Stop_Uhrzeit_Filter, stopFlag,
+         60},
     };
     for (const auto &g : groups) {
         const int hour = 12 + g.minute / 60;
@@ -196,7 +218,8 @@ void TestHistoryDecode::eventRow()
         const double at = g.flag ? ole(1999, 3, 5, hour, minute) : 0.0;
         QCOMPARE(OleDate::fromDateTime(fx.current(g.value).toDateTime()), at);
         QCOMPARE(fx.current(g.sort).toDouble(), at);
-        QCOMPARE(OleDate::fromDateTime(fx.current(g.date).toDateTime()), g.flag ? ole(1999, 3, 5, 0, 0) : 0.0);
+        QCOMPARE(OleDate::fromDateTime(fx.current(g.date).toDateTime()),
+                 g.flag ? ole(1999, 3, 5, 0, 0) : 0.0);
         QCOMPARE(OleDate::fromDateTime(fx.current(g.time).toDateTime()),
                  g.flag ? (hour * 60 + minute) / 1440.0 : 0.0);
     }
@@ -221,49 +244,85 @@ void TestHistoryDecode::textLinesByClass_data()
     QTest::addColumn<QString>("analogMax");
 
     const QStringList none = {"null", "null", "null", "null", "null", "null"};
-    QTest::newRow("ZL alarm address") << "ZL" << kZl << 0 << none << "" << "" << "";
-    QTest::newRow("ZL panel event") << "ZL" << w(kZl, 5, "000") << 0
-                                    << QStringList{"Gerät", "Außer Betrieb", "", "", "", ""} << "ZL2900" << "" << "";
-    QTest::newRow("ZL panel event, English") << "ZL" << w(kZl, 5, "000") << 1
-                                             << QStringList{"Device", "Offline", "", "", "", ""} << "ZL2900" << "" << "";
-    QTest::newRow("RQ ordinary address") << "RQ" << kRq << 0 << none << "RQ-SENSOR " << "Temp= 12" << "Hum = 45";
-    QTest::newRow("RQ panel event, no type") << "RQ" << w(w(kRq, 7, "0003"), 90, "          ") << 0
-                                             << QStringList{"Gerät", "Außer Betrieb", "", "", "", ""} << "RQ6150"
-                                             << "Temp= 12" << "Hum = 45";
-    QTest::newRow("RQ panel event keeps its type") << "RQ" << w(kRq, 7, "0003") << 0
-                                                   << QStringList{"Gerät", "Außer Betrieb", "", "", "", ""}
-                                                   << "RQ-SENSOR " << "Temp= 12" << "Hum = 45";
+    QTest::newRow("ZL alarm address") << "ZL" << kZl << 0 << none << ""
+                                      << ""
+                                      << "";
+    QTest::newRow("ZL panel event")
+        << "ZL" << w(kZl, 5, "000") << 0 << QStringList{"Gerät", "Außer Betrieb", "", "", "", ""}
+        << "ZL2900"
+        << ""
+        << "";
+    QTest::newRow("ZL panel event, English")
+        << "ZL" << w(kZl, 5, "000") << 1 << QStringList{"Device", "Offline", "", "", "", ""}
+        << "ZL2900"
+        << ""
+        << "";
+    QTest::newRow("RQ ordinary address") << "RQ" << kRq << 0 << none << "RQ-SENSOR "
+                                         << "Temp= 12"
+                                         << "Hum = 45";
+    QTest::newRow("RQ panel event, no type")
+        << "RQ" << w(w(kRq, 7, "0003"), 90, "          ") << 0
+        << QStringList{"Gerät", "Außer Betrieb", "", "", "", ""} << "RQ6150"
+        << "Temp= 12"
+        << "Hum = 45";
+    QTest::newRow("RQ panel event keeps its type")
+        << "RQ" << w(kRq, 7, "0003") << 0 << QStringList{"Gerät", "Außer Betrieb", "", "", "", ""}
+        << "RQ-SENSOR "
+        << "Temp= 12"
+        << "Hum = 45";
     QTest::newRow("RQ no value") << "RQ" << w(kRq, 5, "2 0008") << 0
-                                 << QStringList{"Gerät", "Kein Wert", "", "", "", ""} << "RQ-SENSOR " << "Temp= 12" << "Hum = 45";
-    QTest::newRow("RQ no value, English") << "RQ" << w(kRq, 5, "2 0008") << 1
-                                          << QStringList{"Device", "No value", "", "", "", ""} << "RQ-SENSOR "
-                                          << "Temp= 12" << "Hum = 45";
-    QTest::newRow("RQ label with national letter") << "RQ" << w(kRq, 68, "T\x17  ") << 0 << none << "RQ-SENSOR "
-                                                   << "T°  = 12" << "Hum = 45";
-    QTest::newRow("PV ordinary address") << "PV" << kPv << 0
-                                         << QStringList{"Gerät :12", "Errorcode", "", "", "", ""} << "PV-SENSOR "
-                                         << "Temp= 12" << "Hum = 45";
-    QTest::newRow("PV fault code on an address") << "PV" << w(kPv, 23, "205") << 0
-                                                 << QStringList{"Gerät :12", "Errorcode", "5", "", "", ""}
-                                                 << "PV-SENSOR " << "Temp= 12" << "Hum = 45";
-    QTest::newRow("PV panel offline, no type") << "PV" << w(w(kPv, 5, "2 0004"), 91, "          ") << 0
-                                               << QStringList{"Gerät", "Außer Betrieb", "", "", "", ""} << "PV370"
-                                               << "Temp= 12" << "Hum = 45";
-    QTest::newRow("PV internal fault 205") << "PV" << w(w(kPv, 5, "2 0008"), 23, "205") << 0
-                                           << QStringList{"Gerät", "Interner Fehler", "5", "(AdrInt Error)", "", ""}
-                                           << "PV-SENSOR " << "Temp= 12" << "Hum = 45";
-    QTest::newRow("PV internal fault 210, English") << "PV" << w(w(kPv, 5, "2 0008"), 23, "210") << 1
-                                                    << QStringList{"Device", "Internal fault", "10", "(I2CInt1 Error)", "", ""}
-                                                    << "PV-SENSOR " << "Temp= 12" << "Hum = 45";
-    QTest::newRow("PV internal fault without code") << "PV" << w(kPv, 5, "2 0008") << 0
-                                                    << QStringList{"Gerät", "Interner Fehler", "", "", "", ""}
-                                                    << "PV-SENSOR " << "Temp= 12" << "Hum = 45";
-    QTest::newRow("PV no analogue values") << "PV" << w(w(kPv, 74, "00000"), 85, "00000") << 0
-                                           << QStringList{"Gerät :12", "Errorcode", "", "", "", ""} << "PV-SENSOR "
-                                           << "-" << "-";
-    QTest::newRow("PV only the upper value") << "PV" << w(kPv, 74, "00000") << 0
-                                             << QStringList{"Gerät :12", "Errorcode", "", "", "", ""} << "PV-SENSOR "
-                                             << "Temp= 0" << "Hum = 45";
+                                 << QStringList{"Gerät", "Kein Wert", "", "", "", ""}
+                                 << "RQ-SENSOR "
+                                 << "Temp= 12"
+                                 << "Hum = 45";
+    QTest::newRow("RQ no value, English")
+        << "RQ" << w(kRq, 5, "2 0008") << 1 << QStringList{"Device", "No value", "", "", "", ""}
+        << "RQ-SENSOR "
+        << "Temp= 12"
+        << "Hum = 45";
+    QTest::newRow("RQ label with national letter")
+        << "RQ" << w(kRq, 68, "T\x17  ") << 0 << none << "RQ-SENSOR "
+        << "T°  = 12"
+        << "Hum = 45";
+    QTest::newRow("PV ordinary address")
+        << "PV" << kPv << 0 << QStringList{"Gerät :12", "Errorcode", "", "", "", ""} << "PV-SENSOR "
+        << "Temp= 12"
+        << "Hum = 45";
+    QTest::newRow("PV fault code on an address")
+        << "PV" << w(kPv, 23, "205") << 0 << QStringList{"Gerät :12", "Errorcode", "5", "", "", ""}
+        << "PV-SENSOR "
+        << "Temp= 12"
+        << "Hum = 45";
+    QTest::newRow("PV panel offline, no type")
+        << "PV" << w(w(kPv, 5, "2 0004"), 91, "          ") << 0
+        << QStringList{"Gerät", "Außer Betrieb", "", "", "", ""} << "PV370"
+        << "Temp= 12"
+        << "Hum = 45";
+    QTest::newRow("PV internal fault 205")
+        << "PV" << w(w(kPv, 5, "2 0008"), 23, "205") << 0
+        << QStringList{"Gerät", "Interner Fehler", "5", "(AdrInt Error)", "", ""} << "PV-SENSOR "
+        << "Temp= 12"
+        << "Hum = 45";
+    QTest::newRow("PV internal fault 210, English")
+        << "PV" << w(w(kPv, 5, "2 0008"), 23, "210") << 1
+        << QStringList{"Device", "Internal fault", "10", "(I2CInt1 Error)", "", ""} << "PV-SENSOR "
+        << "Temp= 12"
+        << "Hum = 45";
+    QTest::newRow("PV internal fault without code")
+        << "PV" << w(kPv, 5, "2 0008") << 0
+        << QStringList{"Gerät", "Interner Fehler", "", "", "", ""} << "PV-SENSOR "
+        << "Temp= 12"
+        << "Hum = 45";
+    QTest::newRow("PV no analogue values")
+        << "PV" << w(w(kPv, 74, "00000"), 85, "00000") << 0
+        << QStringList{"Gerät :12", "Errorcode", "", "", "", ""} << "PV-SENSOR "
+        << "-"
+        << "-";
+    QTest::newRow("PV only the upper value")
+        << "PV" << w(kPv, 74, "00000") << 0 << QStringList{"Gerät :12", "Errorcode", "", "", "", ""}
+        << "PV-SENSOR "
+        << "Temp= 0"
+        << "Hum = 45";
 }
 
 void TestHistoryDecode::textLinesByClass()
@@ -275,7 +334,9 @@ void TestHistoryDecode::textLinesByClass()
     QFETCH(QString, deviceType);
     QFETCH(QString, analogMin);
     QFETCH(QString, analogMax);
-    DecodeFixture fx(deviceClass, deviceClass == QLatin1String("ZL") ? "2900" : deviceClass == QLatin1String("RQ") ? "6150" : "370");
+    DecodeFixture fx(deviceClass, deviceClass == QLatin1String("ZL")   ? "2900"
+                                  : deviceClass == QLatin1String("RQ") ? "6150"
+                                                                       : "370");
     QVERIFY2(fx.ready(), qPrintable(fx.error()));
     fx.texts.gLanguageOffset = qint16(language);
     const auto o = fx.answer(QStringLiteral("LCDRH"), answer);
@@ -300,34 +361,56 @@ void TestHistoryDecode::standardTexts_data()
     QTest::addColumn<bool>("missing");
 
     const QString blanks(20, QLatin1Char(' '));
-    const QStringList fixed = {"Standardtext Zeile 4", "Standardtext Zeile 5", "Standardtext Zeile 6"};
+    const QStringList fixed = {"Standardtext Zeile 4", "Standardtext Zeile 5",
+                               "Standardtext Zeile 6"};
     const QStringList empty = {"", "", "", "", "", ""};
-    const QStringList table = {"000 004 07 other text          ", "000 005 99 Heizung Halle 3      ",
+    const QStringList table = {"000 004 07 other text          ",
+                               "000 005 99 Heizung Halle 3      ",
                                "000 005 99 second match        "};
-    QTest::newRow("RQ full text") << "RQ" << "01" << table << 1001
-                                  << (QStringList{"Kesseldruck", "zu hoch", "Stufe 2"} + fixed) << false;
-    QTest::newRow("RQ empty lines 2 and 3") << "RQ" << "01" << table << 1002
-                                            << (QStringList{"Pumpe", blanks, blanks} + fixed) << false;
-    QTest::newRow("RQ line 1 from own row text") << "RQ" << "01" << table << 1003
-                                                 << (QStringList{"Heizung Halle 3     ", "Linie 2", blanks} + fixed) << false;
-    QTest::newRow("RQ line 1 from text kind") << "RQ" << "01"
-                                              << QStringList{"000 005 12 not this text        "} << 1003
-                                              << (QStringList{"12", "Linie 2", blanks} + fixed) << false;
-    QTest::newRow("RQ line 1, no matching row") << "RQ" << "01" << QStringList{table.at(0)} << 1003
-                                                << (QStringList{blanks, "Linie 2", blanks} + fixed) << false;
-    QTest::newRow("RQ line 1, no table") << "RQ" << "01" << QStringList{} << 1003
-                                         << (QStringList{blanks, "Linie 2", blanks} + fixed) << false;
-    QTest::newRow("RQ line cut to the display width") << "RQ" << "01" << table << 1004
-                                                      << (QStringList{"Eine sehr lange Zeil", blanks, blanks} + fixed) << false;
-    QTest::newRow("RQ number not in the table") << "RQ" << "01" << table << 1999 << empty << false;
-    QTest::newRow("RQ no file") << "RQ" << "" << table << 1001 << empty << true;
-    QTest::newRow("RQ no table for the language") << "RQ" << "02" << table << 1001 << empty << true;
-    QTest::newRow("PV full text") << "PV" << "01" << table << 1001
-                                  << (QStringList{"Kesseldruck", "zu hoch", "Stufe 2"} + fixed) << false;
-    QTest::newRow("PV line 1 blank, no table used") << "PV" << "01" << table << 1003
-                                                    << (QStringList{blanks, "Linie 2", blanks} + fixed) << false;
-    QTest::newRow("PV number not in the table") << "PV" << "01" << table << 1999 << empty << false;
-    QTest::newRow("PV no file") << "PV" << "" << table << 1001 << empty << true;
+    QTest::newRow("RQ full text") << "RQ"
+                                  << "01" << table << 1001
+                                  << (QStringList{"Kesseldruck", "zu hoch", "Stufe 2"} + fixed)
+                                  << false;
+    QTest::newRow("RQ empty lines 2 and 3")
+        << "RQ"
+        << "01" << table << 1002 << (QStringList{"Pumpe", blanks, blanks} + fixed) << false;
+    QTest::newRow("RQ line 1 from own row text")
+        << "RQ"
+        << "01" << table << 1003 << (QStringList{"Heizung Halle 3     ", "Linie 2", blanks} + fixed)
+        << false;
+    QTest::newRow("RQ line 1 from text kind")
+        << "RQ"
+        << "01" << QStringList{"000 005 12 not this text        "} << 1003
+        << (QStringList{"12", "Linie 2", blanks} + fixed) << false;
+    QTest::newRow("RQ line 1, no matching row")
+        << "RQ"
+        << "01" << QStringList{table.at(0)} << 1003
+        << (QStringList{blanks, "Linie 2", blanks} + fixed) << false;
+    QTest::newRow("RQ line 1, no table")
+        << "RQ"
+        << "01" << QStringList{} << 1003 << (QStringList{blanks, "Linie 2", blanks} + fixed)
+        << false;
+    QTest::newRow("RQ line cut to the display width")
+        << "RQ"
+        << "01" << table << 1004 << (QStringList{"Eine sehr lange Zeil", blanks, blanks} + fixed)
+        << false;
+    QTest::newRow("RQ number not in the table") << "RQ"
+                                                << "01" << table << 1999 << empty << false;
+    QTest::newRow("RQ no file") << "RQ"
+                                << "" << table << 1001 << empty << true;
+    QTest::newRow("RQ no table for the language") << "RQ"
+                                                  << "02" << table << 1001 << empty << true;
+    QTest::newRow("PV full text") << "PV"
+                                  << "01" << table << 1001
+                                  << (QStringList{"Kesseldruck", "zu hoch", "Stufe 2"} + fixed)
+                                  << false;
+    QTest::newRow("PV line 1 blank, no table used")
+        << "PV"
+        << "01" << table << 1003 << (QStringList{blanks, "Linie 2", blanks} + fixed) << false;
+    QTest::newRow("PV number not in the table") << "PV"
+                                                << "01" << table << 1999 << empty << false;
+    QTest::newRow("PV no file") << "PV"
+                                << "" << table << 1001 << empty << true;
 }
 
 void TestHistoryDecode::standardTexts()
@@ -342,17 +425,19 @@ void TestHistoryDecode::standardTexts()
     QVERIFY2(fx.ready(), qPrintable(fx.error()));
     if (!textsLanguage.isEmpty()) {
         QVERIFY(fx.writeStandardTexts(textsLanguage,
-                                      {"1001|Kesseldruck|zu hoch|Stufe 2", "1002|Pumpe|~|", "1003||Linie 2|~",
-                                       "1004|Eine sehr lange Zeile 1|~|~"}));
+                                      {"1001|Kesseldruck|zu hoch|Stufe 2", "1002|Pumpe|~|",
+                                       "1003||Linie 2|~", "1004|Eine sehr lange Zeile 1|~|~"}));
     }
     QVERIFY(fx.answer(QStringLiteral("RQNA?"), QString::number(alarmTable.size())).engineOk);
     for (int i = 0; i < alarmTable.size(); ++i)
-        QVERIFY(!fx.answer(QStringLiteral("RQRAA"), PadTo3(i + 1) + QLatin1Char(' ') + alarmTable.at(i)).rejected);
+        QVERIFY(
+            !fx.answer(QStringLiteral("RQRAA"), PadTo3(i + 1) + QLatin1Char(' ') + alarmTable.at(i))
+                 .rejected);
 
     const QString base = deviceClass == QLatin1String("RQ") ? kRq : kPv;
     const QString answer = w(base, 5, "2 ") + QString();
-    const auto o = fx.answer(QStringLiteral("LCDRH"),
-                             DecodeFixture::with(answer, 7, QString::number(number)));
+    const auto o =
+        fx.answer(QStringLiteral("LCDRH"), DecodeFixture::with(answer, 7, QString::number(number)));
     QVERIFY2(o.engineOk, qPrintable(fx.ctx.engineError));
     QVERIFY(!o.rejected); // missing texts never end or refuse the read-out
     const char *fields[] = {S::Text1, S::Text2, S::Text3, S::Text4, S::Text5, S::Text6};
@@ -391,13 +476,16 @@ void TestHistoryDecode::messageTextLines_data()
     QTest::addColumn<QString>("answer");
     QTest::addColumn<bool>("rejected");
 
-    //                                  1   5                    26                   47                   68                   89                   110
-    const QString zl = QStringLiteral("012   Brandmelder        Halle 3              Ost                  Zusatz 1             Zusatz 2             Zusatz 3            ");
+    //                                  1   5                    26                   47 68 89 110
+    const QString zl =
+        QStringLiteral("012   Brandmelder        Halle 3              Ost                  Zusatz "
+                       "1             Zusatz 2             Zusatz 3            ");
     QTest::newRow("ZL lines") << "ZL" << zl << false;
     QTest::newRow("ZL other text number") << "ZL" << w(zl, 1, "013") << true;
     QTest::newRow("ZL text number with letters") << "ZL" << w(zl, 1, "01B") << true;
     QTest::newRow("RQ lines, one further right") << "RQ" << (QStringLiteral(" ") + zl) << false;
-    QTest::newRow("PV other text number") << "PV" << (QStringLiteral(" ") + w(zl, 1, "112")) << true;
+    QTest::newRow("PV other text number")
+        << "PV" << (QStringLiteral(" ") + w(zl, 1, "112")) << true;
 }
 
 void TestHistoryDecode::messageTextLines()
@@ -407,7 +495,10 @@ void TestHistoryDecode::messageTextLines()
     QFETCH(bool, rejected);
     DecodeFixture fx(deviceClass);
     QVERIFY2(fx.ready(), qPrintable(fx.error()));
-    QVERIFY(!fx.answer(QStringLiteral("LCDRH"), deviceClass == QLatin1String("ZL") ? kZl : deviceClass == QLatin1String("RQ") ? kRq : kPv).rejected);
+    QVERIFY(!fx.answer(QStringLiteral("LCDRH"), deviceClass == QLatin1String("ZL")   ? kZl
+                                                : deviceClass == QLatin1String("RQ") ? kRq
+                                                                                     : kPv)
+                 .rejected);
     fx.readout.gTextNumber = 12;
     QVariantList before;
     for (const char *f : {S::Text1, S::Text2, S::Text3, S::Text4, S::Text5, S::Text6})
@@ -415,7 +506,8 @@ void TestHistoryDecode::messageTextLines()
     const auto o = fx.answer(QStringLiteral("LCDRT"), answer);
     QVERIFY(o.engineOk);
     QCOMPARE(o.rejected, rejected);
-    const QStringList expected = {"Brandmelder", "Halle 3", "Ost", "Zusatz 1", "Zusatz 2", "Zusatz 3"};
+    const QStringList expected = {"Brandmelder", "Halle 3",  "Ost",
+                                  "Zusatz 1",    "Zusatz 2", "Zusatz 3"};
     const char *fields[] = {S::Text1, S::Text2, S::Text3, S::Text4, S::Text5, S::Text6};
     for (int i = 0; i < 6; ++i) {
         // A refused text leaves the row as the entry left it.
@@ -435,14 +527,24 @@ void TestHistoryDecode::analogueValuesZL_data()
 
     //                             1   5 7  10    16 18 21
     const QString a = QStringLiteral("001 R kO 012.6 R kO 00045");
-    QTest::newRow("Ohm, rounded") << "AX=  " << a << false << false << "R = 13kΩ" << "R = 45kΩ";
-    QTest::newRow("micro, lower case o") << " AX= " << w(w(a, 7, "uA"), 18, "mo") << false << false << "R = 13µA" << "R = 45mΩ";
-    QTest::newRow("half rounds away from zero") << "AX=  " << w(a, 10, "002.5") << false << false << "R = 3kΩ" << "R = 45kΩ";
-    QTest::newRow("no values") << "AX=  " << w(a, 5, "    ") << false << false << "" << "";
-    QTest::newRow("probe answer") << "AX=  " << a << true << false << "" << "";
-    QTest::newRow("another entry") << "AX=  " << w(a, 1, "002") << false << true << "" << "";
-    QTest::newRow("no AX=") << "AX 1 " << a << false << true << "" << "";
-    QTest::newRow("value with letters") << "AX=  " << w(a, 21, "4X") << false << true << "" << "";
+    QTest::newRow("Ohm, rounded") << "AX=  " << a << false << false << "R = 13kΩ"
+                                  << "R = 45kΩ";
+    QTest::newRow("micro, lower case o")
+        << " AX= " << w(w(a, 7, "uA"), 18, "mo") << false << false << "R = 13µA"
+        << "R = 45mΩ";
+    QTest::newRow("half rounds away from zero")
+        << "AX=  " << w(a, 10, "002.5") << false << false << "R = 3kΩ"
+        << "R = 45kΩ";
+    QTest::newRow("no values") << "AX=  " << w(a, 5, "    ") << false << false << ""
+                               << "";
+    QTest::newRow("probe answer") << "AX=  " << a << true << false << ""
+                                  << "";
+    QTest::newRow("another entry") << "AX=  " << w(a, 1, "002") << false << true << ""
+                                   << "";
+    QTest::newRow("no AX=") << "AX 1 " << a << false << true << ""
+                            << "";
+    QTest::newRow("value with letters") << "AX=  " << w(a, 21, "4X") << false << true << ""
+                                        << "";
 }
 
 void TestHistoryDecode::analogueValuesZL()

@@ -12,25 +12,32 @@ namespace {
 
 // History entries and programming records written by hand from the layouts.
 const QString kZlEntry = QStringLiteral("001 012 050399 1230 1 050399 1231 1 050399 1300 0");
-const QString kRqEntry = QStringLiteral("001 1 0012 00 000 005 03 050399 1230 1 050399 1231 1 050399 1300 0 Temp 00012 Hum  00045 RQ-SENSOR ");
-const QString kPvEntry = QStringLiteral("001 1 0012 00 000 005 003 050399 1230 1 050399 1231 1 050399 1300 0 Temp 00012 Hum  00045 PV-SENSOR ");
+const QString kRqEntry = QStringLiteral("001 1 0012 00 000 005 03 050399 1230 1 050399 1231 1 "
+                                        "050399 1300 0 Temp 00012 Hum  00045 RQ-SENSOR ");
+const QString kPvEntry = QStringLiteral("001 1 0012 00 000 005 003 050399 1230 1 050399 1231 1 "
+                                        "050399 1300 0 Temp 00012 Hum  00045 PV-SENSOR ");
 
 //   F1  F2  F3 F4 F5 F6  F7  F8 F9 10 11 12 13 14 15 16 17 18  19 20 21  22  23 24 25 26 27
 //   1   5   9  11 13 15  19  23 26 28 30 32 35 37 40 42 45 47  51 54 56  60  64 67 70 72 74
-const QString kZl = QStringLiteral("012 000 0 2 1 005 003 04 0 1 1 02 1 00 0 16 2 002 03 0 000 000 05 10 1 2 3");
+const QString kZl =
+    QStringLiteral("012 000 0 2 1 005 003 04 0 1 1 02 1 00 0 16 2 002 03 0 000 000 05 10 1 2 3");
 //   F8 23-25, F9 27, F10 29, F11 31, F12 33-35, F13 37, F14 39-41, F15 43, F16 45-47, F17 49,
-//   F18 51-53, F19 55-56, F20 58, F21 60-62, F22 64-66, F23 68-70, F24 72-73, F25 75, F26 77, F27 79
-const QString kPv = QStringLiteral("012 000 0 2 1 005 003 004 0 1 1 002 1 000 0 016 2 002 03 0 000 000 005 10 1 2 3");
+//   F18 51-53, F19 55-56, F20 58, F21 60-62, F22 64-66, F23 68-70, F24 72-73, F25 75, F26 77, F27
+//   79
+const QString kPv = QStringLiteral(
+    "012 000 0 2 1 005 003 004 0 1 1 002 1 000 0 016 2 002 03 0 000 000 005 10 1 2 3");
 
 // Positions of the fields in the two layouts, for overwriting one field of a record.
 int zlPos(int f)
 {
-    static const int p[] = {0, 1, 5, 9, 11, 13, 15, 19, 23, 26, 28, 30, 32, 35, 37, 40, 42, 45, 47, 51, 54, 56, 60, 64, 67, 70, 72, 74};
+    static const int p[] = {0,  1,  5,  9,  11, 13, 15, 19, 23, 26, 28, 30, 32, 35,
+                            37, 40, 42, 45, 47, 51, 54, 56, 60, 64, 67, 70, 72, 74};
     return p[f];
 }
 int pvPos(int f)
 {
-    static const int p[] = {0, 1, 5, 9, 11, 13, 15, 19, 23, 27, 29, 31, 33, 37, 39, 43, 45, 49, 51, 55, 58, 60, 64, 68, 72, 75, 77, 79};
+    static const int p[] = {0,  1,  5,  9,  11, 13, 15, 19, 23, 27, 29, 31, 33, 37,
+                            39, 43, 45, 49, 51, 55, 58, 60, 64, 68, 72, 75, 77, 79};
     return p[f];
 }
 
@@ -98,7 +105,9 @@ void TestProgramming::checks_data()
     QTest::addColumn<QString>("record");
     QTest::addColumn<bool>("rejected");
 
-    const auto z = [](const char *name, const QString &r, bool rej) { QTest::newRow(name) << "ZL" << r << rej; };
+    const auto z = [](const char *name, const QString &r, bool rej) {
+        QTest::newRow(name) << "ZL" << r << rej;
+    };
     z("ZL input 1 as written", kZl, false);
     z("ZL input kind 0", zl({{5, "0"}}), true);
     z("ZL input kind 6", zl({{5, "6"}}), true);
@@ -137,7 +146,8 @@ void TestProgramming::checks_data()
     z("ZL input 2, mode 2, channel 33", zl({{8, "33"}}, in2), true);
     z("ZL input 2, mode 5, channel 0", zl({{4, "5"}, {8, "00"}}, in2), false);
     z("ZL input 2, mode 5, channel 1", zl({{4, "5"}, {8, "01"}}, in2), true);
-    const QString in3 = zl({{5, "3"}, {6, "000"}, {7, "000"}, {8, "01"}, {9, "1"}, {25, "0"}, {27, "0"}});
+    const QString in3 =
+        zl({{5, "3"}, {6, "000"}, {7, "000"}, {8, "01"}, {9, "1"}, {25, "0"}, {27, "0"}});
     z("ZL input 3 as written", in3, false);
     z("ZL input 3, channel 0", zl({{8, "00"}}, in3), true);
     z("ZL input 3, channel 32", zl({{8, "32"}}, in3), false);
@@ -155,9 +165,12 @@ void TestProgramming::checks_data()
     z("ZL input 5, channel 16", zl({{8, "16"}}, in5), false);
     z("ZL input 5, channel 17", zl({{8, "17"}}, in5), true);
     z("ZL input 5, EIB kind 1", zl({{9, "1"}}, in5), true);
-    z("ZL input 4 takes anything", zl({{5, "4"}, {6, "999"}, {12, "99"}, {20, "9"}, {23, "99"}}), false);
+    z("ZL input 4 takes anything", zl({{5, "4"}, {6, "999"}, {12, "99"}, {20, "9"}, {23, "99"}}),
+      false);
 
-    const auto p = [](const char *name, const QString &r, bool rej) { QTest::newRow(name) << "PV" << r << rej; };
+    const auto p = [](const char *name, const QString &r, bool rej) {
+        QTest::newRow(name) << "PV" << r << rej;
+    };
     p("PV input 1 as written", kPv, false);
     p("PV input 1, device 150", pv({{6, "150"}}), false);
     p("PV input 1, device 151", pv({{6, "151"}}), true);
@@ -168,11 +181,15 @@ void TestProgramming::checks_data()
     p("PV check field 2", pv({{20, "2"}}), false);
     p("PV check field 3", pv({{20, "3"}}), true);
     p("PV EIB output 17", pv({{23, "017"}}), true);
-    p("PV input 3, channel 192", pv({{5, "3"}, {6, "000"}, {7, "000"}, {8, "192"}, {9, "1"}, {25, "0"}, {27, "0"}}), false);
-    p("PV input 3, channel 193", pv({{5, "3"}, {6, "000"}, {7, "000"}, {8, "193"}, {9, "1"}, {25, "0"}, {27, "0"}}), true);
+    p("PV input 3, channel 192",
+      pv({{5, "3"}, {6, "000"}, {7, "000"}, {8, "192"}, {9, "1"}, {25, "0"}, {27, "0"}}), false);
+    p("PV input 3, channel 193",
+      pv({{5, "3"}, {6, "000"}, {7, "000"}, {8, "193"}, {9, "1"}, {25, "0"}, {27, "0"}}), true);
     p("PV input 2, EIB kind 1", pv({{5, "2"}, {6, "000"}, {7, "001"}, {9, "1"}}), false);
 
-    const auto q = [](const char *name, const QString &r, bool rej) { QTest::newRow(name) << "RQ" << r << rej; };
+    const auto q = [](const char *name, const QString &r, bool rej) {
+        QTest::newRow(name) << "RQ" << r << rej;
+    };
     q("RQ checks only kind and mode", zl({{6, "999"}, {12, "99"}, {20, "9"}, {25, "9"}}), false);
     q("RQ input kind 6", zl({{5, "6"}}), true);
     q("RQ mode digit 0", zl({{4, "0"}}), true);
@@ -204,31 +221,43 @@ void TestProgramming::storedFields_data()
     QTest::addColumn<QString>("record");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("ZL input 1") << "ZL" << kZl
-        << "Kanal=4 EIBAusgang=5 GeraeteAdresse1=5 GeraeteAdresse2=3 Eingang=0 EIBEingang=0 Betriebsart1=0 "
-           "Betriebsart2=0 Summer=0 Summerwiederholung=10 Relais_a=2 Relais_a_Betriebsart1=0 Relais_b=0 "
-           "Relais_b_Betriebsart1=0 Relais_c=16 Relais_c_Betriebsart1=1 Meldeleuchte=1 Tastenfeld=13 text=0 "
+    QTest::newRow("ZL input 1")
+        << "ZL" << kZl
+        << "Kanal=4 EIBAusgang=5 GeraeteAdresse1=5 GeraeteAdresse2=3 Eingang=0 EIBEingang=0 "
+           "Betriebsart1=0 "
+           "Betriebsart2=0 Summer=0 Summerwiederholung=10 Relais_a=2 Relais_a_Betriebsart1=0 "
+           "Relais_b=0 "
+           "Relais_b_Betriebsart1=0 Relais_c=16 Relais_c_Betriebsart1=1 Meldeleuchte=1 "
+           "Tastenfeld=13 text=0 "
            "Messwert=1 Datum_Uhrzeit=2 Alarmadresse=3 Text1= Text2= Text3= Text4= Text5= Text6=";
-    QTest::newRow("ZL input 3, channel 1") << "ZL"
-        << zl({{5, "3"}, {6, "000"}, {7, "000"}, {8, "01"}, {9, "3"}, {25, "0"}, {27, "0"}})
+    QTest::newRow("ZL input 3, channel 1")
+        << "ZL" << zl({{5, "3"}, {6, "000"}, {7, "000"}, {8, "01"}, {9, "3"}, {25, "0"}, {27, "0"}})
         << "Kanal=0 Eingang=2 EIBEingang=0 Betriebsart1=0 Betriebsart2=1";
-    QTest::newRow("ZL input 5, channel 7") << "ZL" << zl({{5, "5"}, {6, "000"}, {7, "001"}, {8, "07"}})
+    QTest::newRow("ZL input 5, channel 7")
+        << "ZL" << zl({{5, "5"}, {6, "000"}, {7, "001"}, {8, "07"}})
         << "Kanal=0 Eingang=3 EIBEingang=7 GeraeteAdresse2=1";
-    QTest::newRow("buzzer 0, indicator 3, relay a off") << "ZL" << zl({{11, "0"}, {10, "3"}, {12, "00"}, {13, "2"}})
+    QTest::newRow("buzzer 0, indicator 3, relay a off")
+        << "ZL" << zl({{11, "0"}, {10, "3"}, {12, "00"}, {13, "2"}})
         << "Summer=2 Meldeleuchte=1 Relais_a=0 Relais_a_Betriebsart1=2";
-    QTest::newRow("buzzer 2, indicator 2") << "ZL" << zl({{11, "2"}, {10, "2"}}) << "Summer=1 Meldeleuchte=2";
-    QTest::newRow("text number leaves the lines") << "ZL" << zl({{2, "012"}})
-        << "text=1 Text1=null Text2=null Text6=null";
-    QTest::newRow("ZL input 4 as it came") << "ZL" << zl({{5, "4"}, {8, "40"}, {12, "99"}, {13, "7"}})
+    QTest::newRow("buzzer 2, indicator 2")
+        << "ZL" << zl({{11, "2"}, {10, "2"}}) << "Summer=1 Meldeleuchte=2";
+    QTest::newRow("text number leaves the lines")
+        << "ZL" << zl({{2, "012"}}) << "text=1 Text1=null Text2=null Text6=null";
+    QTest::newRow("ZL input 4 as it came")
+        << "ZL" << zl({{5, "4"}, {8, "40"}, {12, "99"}, {13, "7"}})
         << "Kanal=40 Eingang=3 EIBEingang=0 Relais_a=99 Relais_a_Betriebsart1=6";
     QTest::newRow("PV input 1, EIB kind 1") << "PV" << pv({{9, "1"}, {16, "192"}})
-        << "Kanal=4 EIBEingang=1 Betriebsart1=0 Betriebsart2=0 Relais_c=192 Relais_c_Betriebsart1=1 EIBAusgang=5";
-    QTest::newRow("PV input 3, channel 192") << "PV"
+                                            << "Kanal=4 EIBEingang=1 Betriebsart1=0 Betriebsart2=0 "
+                                               "Relais_c=192 Relais_c_Betriebsart1=1 EIBAusgang=5";
+    QTest::newRow("PV input 3, channel 192")
+        << "PV"
         << pv({{5, "3"}, {6, "000"}, {7, "000"}, {8, "192"}, {9, "4"}, {25, "0"}, {27, "0"}})
         << "Kanal=191 Eingang=2 Betriebsart1=1 Betriebsart2=1";
-    QTest::newRow("RQ input 2, EIB kind 2") << "RQ" << zl({{5, "2"}, {9, "2"}})
+    QTest::newRow("RQ input 2, EIB kind 2")
+        << "RQ" << zl({{5, "2"}, {9, "2"}})
         << "Eingang=1 EIBEingang=2 Betriebsart1=1 Betriebsart2=0";
-    QTest::newRow("RQ EIB kind 7 leaves the modes") << "RQ" << zl({{5, "1"}, {9, "7"}})
+    QTest::newRow("RQ EIB kind 7 leaves the modes")
+        << "RQ" << zl({{5, "1"}, {9, "7"}})
         << "Eingang=0 EIBEingang=7 Betriebsart1=0 Betriebsart2=0";
 }
 
@@ -244,7 +273,8 @@ void TestProgramming::storedFields()
     QVERIFY2(o.engineOk && !o.rejected, qPrintable(fx.ctx.engineError));
     for (const auto &[field, value] : expectations(expected))
         QVERIFY2(shown(fx.current(qPrintable(field))) == value,
-                 qPrintable(field + " is " + shown(fx.current(qPrintable(field))) + ", expected " + value));
+                 qPrintable(field + " is " + shown(fx.current(qPrintable(field))) + ", expected " +
+                            value));
 }
 
 void TestProgramming::textNumberIsKeptFromARefusedRecord()
@@ -259,18 +289,23 @@ void TestProgramming::textNumberIsKeptFromARefusedRecord()
 void TestProgramming::reuse_data()
 {
     QTest::addColumn<QString>("deviceClass");
-    QTest::addColumn<QString>("first");    // entry, then its record
-    QTest::addColumn<QString>("second");   // the later entry
+    QTest::addColumn<QString>("first");  // entry, then its record
+    QTest::addColumn<QString>("second"); // the later entry
     QTest::addColumn<bool>("reused");
 
-    QTest::newRow("ZL same address") << "ZL" << kZlEntry << DecodeFixture::with(kZlEntry, 1, "002") << true;
-    QTest::newRow("ZL same address, earlier start") << "ZL" << kZlEntry
-                                                    << DecodeFixture::with(DecodeFixture::with(kZlEntry, 1, "002"), 9, "010198")
-                                                    << true;
-    QTest::newRow("ZL other address") << "ZL" << kZlEntry << DecodeFixture::with(kZlEntry, 5, "013") << false;
-    QTest::newRow("RQ same address") << "RQ" << kRqEntry << DecodeFixture::with(kRqEntry, 1, "002") << true;
-    QTest::newRow("RQ other address") << "RQ" << kRqEntry << DecodeFixture::with(kRqEntry, 7, "0013") << false;
-    QTest::newRow("PV same address") << "PV" << kPvEntry << DecodeFixture::with(kPvEntry, 1, "002") << true;
+    QTest::newRow("ZL same address")
+        << "ZL" << kZlEntry << DecodeFixture::with(kZlEntry, 1, "002") << true;
+    QTest::newRow("ZL same address, earlier start")
+        << "ZL" << kZlEntry
+        << DecodeFixture::with(DecodeFixture::with(kZlEntry, 1, "002"), 9, "010198") << true;
+    QTest::newRow("ZL other address")
+        << "ZL" << kZlEntry << DecodeFixture::with(kZlEntry, 5, "013") << false;
+    QTest::newRow("RQ same address")
+        << "RQ" << kRqEntry << DecodeFixture::with(kRqEntry, 1, "002") << true;
+    QTest::newRow("RQ other address")
+        << "RQ" << kRqEntry << DecodeFixture::with(kRqEntry, 7, "0013") << false;
+    QTest::newRow("PV same address")
+        << "PV" << kPvEntry << DecodeFixture::with(kPvEntry, 1, "002") << true;
 }
 
 void TestProgramming::reuse()
@@ -282,10 +317,11 @@ void TestProgramming::reuse()
     DecodeFixture fx(deviceClass);
     QVERIFY2(fx.ready(), qPrintable(fx.error()));
     const bool zlClass = deviceClass == QLatin1String("ZL");
-    const QString record = zlClass ? zl({{2, "012"}, {12, "05"}}) : deviceClass == QLatin1String("RQ")
-        ? zl({{2, "012"}, {12, "05"}}) : pv({{2, "012"}, {12, "005"}});
-    const QString text = (zlClass ? QString() : QStringLiteral(" ")) + QStringLiteral("012 ")
-        + QStringLiteral("Zeile eins           Zeile zwei           ");
+    const QString record = zlClass                              ? zl({{2, "012"}, {12, "05"}})
+                           : deviceClass == QLatin1String("RQ") ? zl({{2, "012"}, {12, "05"}})
+                                                                : pv({{2, "012"}, {12, "005"}});
+    const QString text = (zlClass ? QString() : QStringLiteral(" ")) + QStringLiteral("012 ") +
+                         QStringLiteral("Zeile eins           Zeile zwei           ");
 
     // The first event of the address: no earlier row, so its record is asked for.
     QVERIFY(!fx.answer(QStringLiteral("LCDRH"), first).rejected);
@@ -295,14 +331,20 @@ void TestProgramming::reuse()
     QVERIFY(!fx.answer(QStringLiteral("LCDRP"), record).rejected);
     QVERIFY(!fx.answer(QStringLiteral("LCDRT"), text).rejected);
     if (zlClass)
-        QVERIFY(!fx.answer(QStringLiteral("LCDRA"), QStringLiteral("001 T C 00021 T C 00030"), QStringLiteral("AX=  ")).rejected);
+        QVERIFY(!fx.answer(QStringLiteral("LCDRA"), QStringLiteral("001 T C 00021 T C 00030"),
+                           QStringLiteral("AX=  "))
+                     .rejected);
 
     // An unrelated row in between, with a record of its own.
-    const QString other = zlClass ? DecodeFixture::with(kZlEntry, 5, "044") : DecodeFixture::with(first, 7, "0044");
+    const QString other =
+        zlClass ? DecodeFixture::with(kZlEntry, 5, "044") : DecodeFixture::with(first, 7, "0044");
     QVERIFY(!fx.answer(QStringLiteral("LCDRH"), other).rejected);
     QVERIFY(ReuseProgrammingRecord(fx.ctx, other, found));
     QVERIFY(!found);
-    QVERIFY(!fx.answer(QStringLiteral("LCDRP"), zlClass || deviceClass == QLatin1String("RQ") ? zl({{12, "09"}}) : pv({{12, "009"}})).rejected);
+    QVERIFY(!fx.answer(QStringLiteral("LCDRP"), zlClass || deviceClass == QLatin1String("RQ")
+                                                    ? zl({{12, "09"}})
+                                                    : pv({{12, "009"}}))
+                 .rejected);
 
     QVERIFY(!fx.answer(QStringLiteral("LCDRH"), second).rejected);
     QVERIFY(ReuseProgrammingRecord(fx.ctx, second, found));
@@ -317,7 +359,8 @@ void TestProgramming::reuse()
         QCOMPARE(fx.current(S::Text1).toString(), QStringLiteral("Zeile eins"));
         QCOMPARE(fx.current(S::Text2).toString(), QStringLiteral("Zeile zwei"));
         QCOMPARE(fx.current(S::Tastenfeld).toInt(), 13);
-        QCOMPARE(fx.current(S::AnalogWertMin).toString(), zlClass ? QStringLiteral("T = 21C ") : QStringLiteral("Temp= 12"));
+        QCOMPARE(fx.current(S::AnalogWertMin).toString(),
+                 zlClass ? QStringLiteral("T = 21C ") : QStringLiteral("Temp= 12"));
     } else {
         QCOMPARE(fx.current(S::Relais_a).toInt(), 0);
         QCOMPARE(fx.current(S::Text).toInt(), 0);
@@ -330,28 +373,40 @@ void TestProgramming::completeRow_data()
     QTest::addColumn<QStringList>("answers"); // "COMMAND|rxCommand|param"
     QTest::addColumn<QString>("expected");    // all 58 fields
 
-    const QString zeroTimes = QStringLiteral(
-        "Quittiert_JN=0 Quittiert_Datum=0.000000 Quittiert_Datum_Sort=0 Quittiert_Datum_Filter=0.000000 "
-        "Quittiert_Uhrzeit_Filter=0.000000 ");
+    const QString zeroTimes =
+        QStringLiteral("Quittiert_JN=0 Quittiert_Datum=0.000000 Quittiert_Datum_Sort=0 "
+                       "Quittiert_Datum_Filter=0.000000 "
+                       "Quittiert_Uhrzeit_Filter=0.000000 ");
     QTest::newRow("ZL entry, record, text, analogue")
         << "ZL"
         << QStringList{"LCDRH|     |123 045 241226 2400 0 311299 2359 1 010100 0000 1",
-                       "LCDRP|     |045 017 0 2 3 000 000 05 2 2 0 03 1 04 2 00 0 004 02 5 000 000 07 15 0 4 0",
-                       "LCDRT|     |017 Alarm Heizraum       Brenner 1            Stufe " "\x01" "              Zusatz                                                        ",
+                       "LCDRP|     |045 017 0 2 3 000 000 05 2 2 0 03 1 04 2 00 0 004 02 5 000 000 "
+                       "07 15 0 4 0",
+                       "LCDRT|     |017 Alarm Heizraum       Brenner 1            Stufe "
+                       "\x01"
+                       "              Zusatz                                                       "
+                       " ",
                        "LCDRA|AX=  |123 P bO 001.5 P bO 12345"}
         << QString(QStringLiteral(
-               "lfd_Nummer_data=0 Datenquelle=0 TableauAdresse=7 ParameterNummer=45 Systemnummer=0 AdresseExt=0 "
-               "AdresseInt=0 Kanalnummer=0 Start_Datum=46380.000000 Start_Datum_Sort=46380 "
-               "Start_Datum_Filter=46380.000000 Start_Uhrzeit_Filter=1.000000 ")
-           + zeroTimes
-           + QStringLiteral(
-               "Stop_JN=1 Stop_Datum=36526.000012 Stop_Datum_Sort=36526.0000115741 Stop_Datum_Filter=36526.000000 "
-               "Stop_Uhrzeit_Filter=0.000012 Test_JN=1 MinText=null MinWert=0 MaxText=null MaxWert=0 geraetetyp= Kanal=4 "
-               "GeraeteAdresse1=0 GeraeteAdresse2=0 Eingang=2 Betriebsart1=1 Betriebsart2=0 Summer=2 Relais_a=3 "
-               "Relais_a_Betriebsart1=0 Relais_b=4 Relais_b_Betriebsart1=1 Relais_c=0 Relais_c_Betriebsart1=0 "
-               "Meldeleuchte=2 Tastenfeld=22 Text=1 Messwert=0 Datum_Uhrzeit=4 Alarmadresse=0 Text1=Alarm_Heizraum "
-               "Text2=Brenner_1 Text3=Stufe_\x01 Text4=Zusatz Text5= Text6= EIBEingang=0 EIBAusgang=7 "
-               "Summerwiederholung=15 AnalogWertMin=P_=_2bΩ AnalogWertMax=P_=_12345bΩ"));
+                       "lfd_Nummer_data=0 Datenquelle=0 TableauAdresse=7 ParameterNummer=45 "
+                       "Systemnummer=0 AdresseExt=0 "
+                       "AdresseInt=0 Kanalnummer=0 Start_Datum=46380.000000 Start_Datum_Sort=46380 "
+                       "Start_Datum_Filter=46380.000000 Start_Uhrzeit_Filter=1.000000 ") +
+                   zeroTimes +
+                   QStringLiteral(
+                       "Stop_JN=1 Stop_Datum=36526.000012 Stop_Datum_Sort=36526.0000115741 "
+                       "Stop_Datum_Filter=36526.000000 "
+                       "Stop_Uhrzeit_Filter=0.000012 Test_JN=1 MinText=null MinWert=0 MaxText=null "
+                       "MaxWert=0 geraetetyp= Kanal=4 "
+                       "GeraeteAdresse1=0 GeraeteAdresse2=0 Eingang=2 Betriebsart1=1 "
+                       "Betriebsart2=0 Summer=2 Relais_a=3 "
+                       "Relais_a_Betriebsart1=0 Relais_b=4 Relais_b_Betriebsart1=1 Relais_c=0 "
+                       "Relais_c_Betriebsart1=0 "
+                       "Meldeleuchte=2 Tastenfeld=22 Text=1 Messwert=0 Datum_Uhrzeit=4 "
+                       "Alarmadresse=0 Text1=Alarm_Heizraum "
+                       "Text2=Brenner_1 Text3=Stufe_\x01 Text4=Zusatz Text5= Text6= EIBEingang=0 "
+                       "EIBAusgang=7 "
+                       "Summerwiederholung=15 AnalogWertMin=P_=_2bΩ AnalogWertMax=P_=_12345bΩ"));
 }
 
 void TestProgramming::completeRow()
@@ -382,9 +437,11 @@ void TestProgramming::completeRow()
         bool isNumber = false;
         const double wantNumber = want.toDouble(&isNumber);
         if (isNumber && got.metaType().id() == QMetaType::Double)
-            QVERIFY2(qAbs(got.toDouble() - wantNumber) < 1e-6, qPrintable(field + " is " + shown(got)));
+            QVERIFY2(qAbs(got.toDouble() - wantNumber) < 1e-6,
+                     qPrintable(field + " is " + shown(got)));
         else
-            QVERIFY2(shown(got) == want, qPrintable(field + " is " + shown(got) + ", expected " + want));
+            QVERIFY2(shown(got) == want,
+                     qPrintable(field + " is " + shown(got) + ", expected " + want));
     }
     // Every field of the row is checked.
     QStringList all;

@@ -39,17 +39,19 @@ struct FuzzFile
     FuzzFile()
     {
         QString error;
-        if (!dir.isValid()
-            || !qvr::HistorySchema::CreateHistoryDatabase(store, dir.filePath(QStringLiteral("fuzz.his")), &error)
-            || !qvr::HistorySchema::OpenTable(store, QStringLiteral("TEMP"), &error))
+        if (!dir.isValid() ||
+            !qvr::HistorySchema::CreateHistoryDatabase(
+                store, dir.filePath(QStringLiteral("fuzz.his")), &error) ||
+            !qvr::HistorySchema::OpenTable(store, QStringLiteral("TEMP"), &error))
             std::abort();
         standardTexts.setAppPath(dir.path());
-        auto db = qvr::Database::create(standardTexts.filePath(), QString::fromLatin1(qvr::HistorySchema::Descriptor));
-        if (!db
-            || !db->execute(QStringLiteral("CREATE TABLE \"01\" (Nummer INTEGER, A TEXT, B TEXT, C TEXT);"
-                                           "INSERT INTO \"01\" VALUES (1001, 'Eins', NULL, 'Drei');"
-                                           "INSERT INTO \"01\" VALUES (1002, '', 'Zwei', "
-                                           "'Eine Zeile die viel zu lang ist');")))
+        auto db = qvr::Database::create(standardTexts.filePath(),
+                                        QString::fromLatin1(qvr::HistorySchema::Descriptor));
+        if (!db || !db->execute(QStringLiteral(
+                       "CREATE TABLE \"01\" (Nummer INTEGER, A TEXT, B TEXT, C TEXT);"
+                       "INSERT INTO \"01\" VALUES (1001, 'Eins', NULL, 'Drei');"
+                       "INSERT INTO \"01\" VALUES (1002, '', 'Zwei', "
+                       "'Eine Zeile die viel zu lang ist');")))
             std::abort();
         db->close();
     }
@@ -67,8 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size == 0)
         return 0;
     if (++file.inputs % 500 == 0) {
-        if (!file.store.gDatabase->execute(QStringLiteral("DELETE FROM TEMP"))
-            || !qvr::HistorySchema::OpenTable(file.store, QStringLiteral("TEMP")))
+        if (!file.store.gDatabase->execute(QStringLiteral("DELETE FROM TEMP")) ||
+            !qvr::HistorySchema::OpenTable(file.store, QStringLiteral("TEMP")))
             std::abort();
     }
 
@@ -88,8 +90,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             ++end;
         if (end > pos) {
             const QString command = QString::fromLatin1(kCommands[data[pos] % 11]);
-            const QByteArray line(reinterpret_cast<const char *>(data + pos + 1), qsizetype(end - pos - 1));
-            const QString rxCommand = QString::fromLatin1(line.left(5)).leftJustified(5, QLatin1Char(' '));
+            const QByteArray line(reinterpret_cast<const char *>(data + pos + 1),
+                                  qsizetype(end - pos - 1));
+            const QString rxCommand =
+                QString::fromLatin1(line.left(5)).leftJustified(5, QLatin1Char(' '));
             const QString rxParam = QString::fromLatin1(line.mid(5));
             bool rejected = false, finished = false;
             if (!qvr::DispatchAnswer(ctx, command, rxCommand, rxParam, rejected, finished)) {
@@ -105,7 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 if (!qvr::ReuseProgrammingRecord(ctx, rxParam, reused))
                     std::abort();
             }
-            if (readout.gNaCount > 0 && readout.gAlarmAddressTable.size() != size_t(readout.gNaCount))
+            if (readout.gNaCount > 0 &&
+                readout.gAlarmAddressTable.size() != size_t(readout.gNaCount))
                 std::abort();
         }
         pos = end + 1;
