@@ -4,7 +4,8 @@ if(QVR_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 if(QVR_FUZZ)
-  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer)
+  # Coverage instrumentation in every library, so the fuzzer is guided by the code under test.
+  add_compile_options(-fsanitize=address,undefined,fuzzer-no-link -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
