@@ -42,7 +42,9 @@ QString SingleInstance::defaultLockPath(const QStringList &arguments)
 {
     const QString settings = SettingsStore::explicitSettingsFile(arguments);
     if (!settings.isEmpty())
-        return QFileInfo(settings).absoluteFilePath() + QStringLiteral(".lock");
+        // Not "<file>.lock": QSettings locks that name itself while it writes, and holding
+        // it for the program's life would make every settings write wait for ever.
+        return QFileInfo(settings).absoluteFilePath() + QStringLiteral(".instance");
     QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (dir.isEmpty())
         dir = QDir::tempPath();

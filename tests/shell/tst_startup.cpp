@@ -2,6 +2,7 @@
 // single instance.
 #include "shell_helper.h"
 
+#include "core/SettingsStore.h"
 #include "shell/SingleInstance.h"
 #include "store/FileState.h"
 
@@ -31,6 +32,7 @@ private slots:
     void commandLineFile_data();
     void commandLineFile();
     void secondInstanceEndsSilently();
+    void instanceLockLeavesSettingsWritable();
     void lockOfOtherProcess_data();
     void lockOfOtherProcess();
     void unwritableLockDoesNotBlockStart();
@@ -201,6 +203,22 @@ void TestStartup::secondInstanceEndsSilently()
     QVERIFY(!QFileInfo::exists(f.path("plant.tmp")));
     f.destroyWindow();
     QVERIFY2(first.isHeld(), "the second instance took the first one's lock away");
+}
+
+// The instance lock of a program started with its own settings file is held for the whole
+// run; settings must still be written (the language window writes at once).
+void TestStartup::instanceLockLeavesSettingsWritable()
+{
+    ShellFixture f;
+    const QString ini = f.path("own.ini");
+    const QStringList args{"qvr-history", "--settings", ini};
+    SingleInstance lock(SingleInstance::defaultLockPath(args));
+    QVERIFY(lock.acquire());
+    QVERIFY2(SingleInstance::defaultLockPath(args) != ini + ".lock",
+             "the instance lock is the settings file's own write lock");
+    auto store = SettingsStore::forProgram(args);
+    store->WriteSetting("Sprache", "Sprache", "1");
+    QCOMPARE(store->ReadSetting("Sprache", "Sprache", "99"), QStringLiteral("1"));
 }
 
 void TestStartup::lockOfOtherProcess_data()
