@@ -48,7 +48,7 @@ int main(int argc, char **argv)
     qvr::WidgetAsker *askerView = asker.get();
     qvr::frm_Hauptfenster window(qvr::SettingsStore::forProgram(arguments), std::move(asker));
     askerView->setParent(&window);
-    askerView->setDefaultTitle(window.texts().ResText(1000));
+    askerView->setTexts(&window.texts());
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/qvr/shell/Daten_einlesen.png")));
     // A second instance ends here, silently.
     if (!window.startUp(arguments, qvr::SingleInstance::defaultLockPath(arguments)))

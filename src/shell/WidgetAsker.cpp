@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QAbstractButton>
 #include <QMessageBox>
 
 namespace qvr {
@@ -57,9 +58,17 @@ Asker::Answer WidgetAsker::message(const QString &text, const QString &title, Ic
     const bool hourglass = MousePointer::isHourglass();
     MousePointer::restoreDefault();
 
-    QMessageBox box(boxIcon(icon), title.isEmpty() ? m_defaultTitle : title, text,
-                    boxButtons(buttons), parentWidget());
+    const QString caption = title.isEmpty() && m_texts ? m_texts->ResText(1000) : title;
+    QMessageBox box(boxIcon(icon), caption, text, boxButtons(buttons), parentWidget());
     box.setObjectName(QStringLiteral("MsgBox"));
+    if (m_texts) {
+        const std::pair<QMessageBox::StandardButton, int> captions[] = {
+            {QMessageBox::Yes, 1540}, {QMessageBox::No, 1550},
+            {QMessageBox::Cancel, 1560}, {QMessageBox::Ok, 1520}};
+        for (const auto &[which, id] : captions)
+            if (QAbstractButton *b = box.button(which))
+                b->setText(m_texts->ResText(id));
+    }
     if (systemModal) {
         // Above every window of the desktop, not only above this program's windows.
         box.setWindowModality(Qt::ApplicationModal);

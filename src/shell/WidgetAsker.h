@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Asker.h"
+#include "core/TextTable.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -14,8 +15,9 @@ class WidgetAsker : public Asker
 public:
     explicit WidgetAsker(QWidget *parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget *parent) { m_parent = parent; }
-    // The caption of boxes asked without a title (the program's title from the texts).
-    void setDefaultTitle(const QString &title) { m_defaultTitle = title; }
+    // The program's texts: the caption of boxes asked without a title and the button
+    // captions follow the current language (Qt's own button texts would stay English).
+    void setTexts(const Texts *texts) { m_texts = texts; }
 
     Answer message(const QString &text, const QString &title, Icon icon, Buttons buttons,
                    bool systemModal = false) override;
@@ -26,7 +28,7 @@ public:
 private:
     QWidget *parentWidget() const;
     QPointer<QWidget> m_parent;
-    QString m_defaultTitle;
+    const Texts *m_texts = nullptr;
 };
 
 } // namespace qvr
