@@ -22,11 +22,19 @@ CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug 
 cmake --build build/fuzz -j "$jobs" --target fuzzers
 shopt -s nullglob
 for f in build/fuzz/bin/fuzz_*; do
-  echo "fuzzing $(basename "$f") for ${QVR_FUZZ_SECONDS:-20} s"
-  corpus="build/fuzz/corpus/$(basename "$f")"
+  name=$(basename "$f")
+  echo "fuzzing $name for ${QVR_FUZZ_SECONDS:-20} s"
+  corpus="build/fuzz/corpus/$name"
   mkdir -p "$corpus"
-  seeds="$root/tests/fuzz/seeds/$(basename "$f")"
-  [ -d "$seeds" ] || seeds=""
-  "$f" -max_total_time="${QVR_FUZZ_SECONDS:-20}" -print_final_stats=0 $( [ -n "$seeds" ] && echo "$corpus $seeds" || echo "$corpus" ) 2>&1 | tail -n 3
+  dirs=("$corpus")
+  [ -d "$root/tests/fuzz/seeds/$name" ] && dirs+=("$root/tests/fuzz/seeds/$name")
+  # A fixed seed keeps the run repeatable: a crash found here is found again the same way.
+  if ! "$f" -seed=1 -max_total_time="${QVR_FUZZ_SECONDS:-20}" -print_final_stats=0 \
+         -artifact_prefix="build/fuzz/$name-" "${dirs[@]}" > "build/fuzz/$name.log" 2>&1; then
+    tail -n 40 "build/fuzz/$name.log"
+    echo "$name found a fault; the input is in build/fuzz/$name-*"
+    exit 1
+  fi
+  tail -n 1 "build/fuzz/$name.log"
 done
 echo "all tests passed"
