@@ -180,6 +180,24 @@ void writeStandardText(DecodeContext &ctx, TempRowWriter &row, int number, Line1
                  QStringLiteral("Standardtext Zeile 6"));
 }
 
+// The identity fields of an RQ or PV entry, written alike by both layouts.
+void writeIdentity(TempRowWriter &row, const ReadoutState &r, qint16 lfd, qint16 source,
+                   qint16 parameter, qint16 system, qint16 adresseExt, qint16 adresseInt,
+                   qint16 channel)
+{
+    row.set(S::lfd_Nummer_data, lfd);
+    row.set(S::Datenquelle, source);
+    row.set(S::TableauAdresse, r.gDeviceAddress);
+    row.set(S::ParameterNummer, parameter);
+    row.set(S::Systemnummer, system);
+    row.set(S::AdresseExt, adresseExt);
+    row.set(S::GeraeteAdresse1, adresseExt);
+    row.set(S::AdresseInt, adresseInt);
+    row.set(S::GeraeteAdresse2, adresseInt);
+    row.set(S::Kanalnummer, channel);
+    row.set(S::Kanal, channel);
+}
+
 // Line 1 of a standard text from the alarm address table of a class RQ panel: the first
 // row with the entry's external and internal address gives its own text (kind 99) or its
 // text kind. A row that cannot be read ends the search.
@@ -299,17 +317,7 @@ bool DecodeHistoryRQ(DecodeContext &ctx, const QString &rxParam, bool &error)
     }
 
     TempRowWriter row;
-    row.set(S::lfd_Nummer_data, lfd);
-    row.set(S::Datenquelle, source);
-    row.set(S::TableauAdresse, r.gDeviceAddress);
-    row.set(S::ParameterNummer, parameter);
-    row.set(S::Systemnummer, system);
-    row.set(S::AdresseExt, adresseExt);
-    row.set(S::GeraeteAdresse1, adresseExt);
-    row.set(S::AdresseInt, adresseInt);
-    row.set(S::GeraeteAdresse2, adresseInt);
-    row.set(S::Kanalnummer, channel);
-    row.set(S::Kanal, channel);
+    writeIdentity(row, r, lfd, source, parameter, system, adresseExt, adresseInt, channel);
     times.write(row, ackFlag, stopFlag, testFlag);
 
     QString type = deviceType;
@@ -379,17 +387,8 @@ bool DecodeHistoryPV(DecodeContext &ctx, const QString &rxParam, bool &error)
     }
 
     TempRowWriter row;
-    row.set(S::lfd_Nummer_data, lfd);
-    row.set(S::Datenquelle, source);
-    row.set(S::TableauAdresse, r.gDeviceAddress);
-    row.set(S::ParameterNummer, parameter);
-    row.set(S::Systemnummer, system);
-    row.set(S::AdresseExt, adresseExt);
-    row.set(S::GeraeteAdresse1, adresseExt);
-    row.set(S::AdresseInt, adresseInt);
-    row.set(S::GeraeteAdresse2, adresseInt);
-    row.set(S::Kanalnummer, faultCode ? 0 : channel);
-    row.set(S::Kanal, faultCode ? 0 : channel);
+    writeIdentity(row, r, lfd, source, parameter, system, adresseExt, adresseInt,
+                  faultCode ? 0 : channel);
     times.write(row, ackFlag, stopFlag, testFlag);
 
     const QString code = faultCode ? QString::number(channel - 200) : QStringLiteral("");
