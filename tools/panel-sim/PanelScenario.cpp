@@ -201,12 +201,14 @@ PanelScenario::Program makeProgram(PanelScenario::Layout layout, int kind, int t
     const int relayMax = pv ? 192 : 16;
     p.lamp = upTo(3);
     p.buzzer = upTo(2);
+    // A panel sends a relay's mode as 1 or 2 when the relay is programmed, 0 when not.
+    auto relayMode = [&](int relay) { return relay ? 1 + upTo(1) : 0; };
     p.relayA = upTo(relayMax);
-    p.relayAMode = upTo(2);
+    p.relayAMode = relayMode(p.relayA);
     p.relayB = upTo(relayMax);
-    p.relayBMode = upTo(2);
+    p.relayBMode = relayMode(p.relayB);
     p.relayC = rng.bounded(2) ? 0 : upTo(relayMax);
-    p.relayCMode = upTo(2);
+    p.relayCMode = relayMode(p.relayC);
     p.keyRow = upTo(15);
     p.keyColumn = upTo(5);
     p.f20 = pv ? QList<int>{0, 2, 5}[rng.bounded(3)] : (rng.bounded(2) ? 5 : 0);
