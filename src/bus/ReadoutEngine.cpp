@@ -85,6 +85,7 @@ bool ReadoutEngine::StartReadout()
     QString error;
     Database *db = m_store.gDatabase.get();
     if (!db || !db->isOpen() || !db->execute(QStringLiteral("DELETE FROM TEMP"), &error)
+        || !HistorySchema::ensureIndexes(m_store, &error)
         || !HistorySchema::OpenTable(m_store, QStringLiteral("TEMP"), &error)) {
         if (error.isEmpty())
             error = QStringLiteral("No history file is open.");
