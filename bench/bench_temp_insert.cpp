@@ -10,6 +10,8 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
+#include "CpuTimer.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -19,19 +21,6 @@
 using namespace qvr;
 
 namespace {
-
-// CPU time of this thread: the machine is shared, so wall time mostly measures the others.
-struct CpuTimer
-{
-    double start = now();
-    static double now()
-    {
-        timespec ts{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-        return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-    }
-    double ms() const { return now() - start; }
-};
 
 constexpr int Rows = 650;
 
