@@ -373,21 +373,15 @@ bool Recordset::setAbsolutePosition(int position)
 
 bool Recordset::moveFirst()
 {
-    if (!checkOpen())
-        return false;
-    leaveEdit();
-    m_currentDeleted = false;
-    if (m_ids.empty()) {
-        m_pos = -1;
-        m_afterLast = true;
-        return fail(QStringLiteral("no current record"));
-    }
-    m_pos = 0;
-    m_afterLast = false;
-    return true;
+    return moveToEnd(false);
 }
 
 bool Recordset::moveLast()
+{
+    return moveToEnd(true);
+}
+
+bool Recordset::moveToEnd(bool last)
 {
     if (!checkOpen())
         return false;
@@ -398,7 +392,7 @@ bool Recordset::moveLast()
         m_afterLast = true;
         return fail(QStringLiteral("no current record"));
     }
-    m_pos = int(m_ids.size()) - 1;
+    m_pos = last ? int(m_ids.size()) - 1 : 0;
     m_afterLast = false;
     return true;
 }

@@ -115,6 +115,8 @@ private:
         QVariant defaultValue;
     };
 
+    // The first or the last record, for moveFirst and moveLast.
+    bool moveToEnd(bool last);
     Recordset() = default;
     bool open(const std::shared_ptr<Connection> &connection, const QString &sql, QString *error);
     bool fail(const QString &message) const;
