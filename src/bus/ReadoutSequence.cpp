@@ -88,6 +88,12 @@ void ReadoutSequence::entryAnswered()
     ReadoutState &r = m_engine.readout();
     const QString param = m_engine.link().state().rx.gRxParam;
     reportProgress();
+    // An empty answer is accepted but adds no row: whatever was copied or asked for it
+    // would land in the previous entry's row.
+    if (param.isEmpty()) {
+        nextEntry();
+        return;
+    }
 
     bool reused = false;
     if (r.gDeviceClass == QLatin1String("ZL")) {

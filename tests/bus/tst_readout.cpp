@@ -133,6 +133,12 @@ void TestReadout::sequence_data()
                                         << "IDNM? 1|LCDH|LCDH?|LCDRA 001|LCDRH 001|LCDRP 012|LCDRT 005|"
                                            "LCDRA 001|LCDRH 002|LCDRA 002|LCDRH 003*5"
                                         << QList<int>{30020} << false << QList<int>{} << false;
+    // An empty answer adds no row: nothing is copied or asked for it.
+    QTest::newRow("empty answer to an entry")
+        << kZl + "entry address=7 start=\"2026-03-07 01:00\"\nfault kind=empty command=LCDRH "
+                 "index=5\n"
+        << "USB" << zlAll.chopped(5) + "LCDRH 005|LCDST" << QList<int>{} << true
+        << QList<int>{12, 12, 0, 7} << false;
     QTest::newRow("garbage between frames")
         << kZl + "fault garbage=1\n" << "USB" << zlAll << QList<int>{} << true
         << QList<int>{12, 12, 0, 7} << false;

@@ -636,9 +636,11 @@ PanelScenario PanelScenario::parse(const QString &text, QString *error)
                         r.kind = FaultRule::Kind::BadChecksum;
                     else if (kind == QLatin1String("silent"))
                         r.kind = FaultRule::Kind::Silent;
+                    else if (kind == QLatin1String("empty"))
+                        r.kind = FaultRule::Kind::Empty;
                     else
-                        err = QStringLiteral("fault kind must be failcheck, badchecksum or "
-                                             "silent");
+                        err = QStringLiteral("fault kind must be failcheck, badchecksum, "
+                                             "silent or empty");
                     r.command = v.text("command").toUpper();
                     r.index = v.number("index", -1);
                     r.times = v.number("times", -1);
@@ -697,6 +699,7 @@ QString PanelScenario::toText() const
     for (const FaultRule &r : faults.rules) {
         const char *kind = r.kind == FaultRule::Kind::BadChecksum ? "badchecksum"
                            : r.kind == FaultRule::Kind::Silent    ? "silent"
+                           : r.kind == FaultRule::Kind::Empty     ? "empty"
                                                                   : "failcheck";
         out << QStringLiteral("fault kind=%1 command=%2 index=%3 times=%4")
                    .arg(QLatin1String(kind), q(r.command))

@@ -185,6 +185,8 @@ void PanelSimulator::answerPanel(const QString &command, const QString &param, q
 
     if (takeFault(Kind::Silent, command, number))
         return;
+    if (takeFault(Kind::Empty, command, number))
+        answer.clear();
     bool badChecksum = takeFault(Kind::BadChecksum, command, number);
     ++m_answerCounter;
     if (m_s.faults.badChecksumEvery > 0 && m_answerCounter % m_s.faults.badChecksumEvery == 0)
