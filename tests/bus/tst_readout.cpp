@@ -139,6 +139,11 @@ void TestReadout::sequence_data()
                  "index=5\n"
         << "USB" << zlAll.chopped(5) + "LCDRH 005|LCDST" << QList<int>{} << true
         << QList<int>{12, 12, 0, 7} << false;
+    QTest::newRow("address table row answered with the one before")
+        << kPv + "alarm ext=0 int=5 kind=01 text=\"\"\nfault kind=failcheck command=RQRAA index=2\n"
+        << "RS232"
+        << "IDNM? 1|LCDH|RQRTS|RQNA?|RQRAA 001|RQRAA 002*5|LCDST" << QList<int>{30050} << false
+        << QList<int>{} << true;
     QTest::newRow("garbage between frames")
         << kZl + "fault garbage=1\n" << "USB" << zlAll << QList<int>{} << true
         << QList<int>{12, 12, 0, 7} << false;
