@@ -259,13 +259,15 @@ void TestPrint::zoom_data()
     QTest::addColumn<QString>("clicks");
     QTest::addColumn<int>("zoom");
     QTest::addColumn<QString>("label");
-    QTest::newRow("after loading") << 0 << "" << 30 << "Zoomstufe ";
-    QTest::newRow("minus from 30 stops at 10") << 0 << "-" << 10 << "Zoomstufe 10 %";
-    QTest::newRow("minus at 10 stays") << 0 << "--" << 10 << "Zoomstufe 10 %";
-    QTest::newRow("up to 390") << 0 << QString(18, '+') << 390 << "Zoomstufe 390 %";
-    QTest::newRow("390 plus is 400") << 0 << QString(19, '+') << 400 << "Zoomstufe 400 %";
-    QTest::newRow("400 stays, then down") << 0 << QString(25, '+') + "-" << 380 << "Zoomstufe 380 %";
-    QTest::newRow("English") << 1 << "-+" << 30 << "Zoom 30 %";
+    // From the fitted zoom, 19 steps down always reach 10.
+    const QString floor(19, '-');
+    QTest::newRow("minus stops at 10") << 0 << floor << 10 << "Zoomstufe 10 %";
+    QTest::newRow("minus at 10 stays") << 0 << floor + "-" << 10 << "Zoomstufe 10 %";
+    QTest::newRow("up to 390") << 0 << floor + QString(19, '+') << 390 << "Zoomstufe 390 %";
+    QTest::newRow("390 plus is 400") << 0 << floor + QString(20, '+') << 400 << "Zoomstufe 400 %";
+    QTest::newRow("400 stays, then down")
+        << 0 << floor + QString(25, '+') + "-" << 380 << "Zoomstufe 380 %";
+    QTest::newRow("English") << 1 << floor + "+" << 30 << "Zoom 30 %";
 }
 
 void TestPrint::zoom()
@@ -275,7 +277,13 @@ void TestPrint::zoom()
     QFETCH(int, zoom);
     QFETCH(QString, label);
     Window w(5, language);
-    w.form->load();
+    w.form->show();
+    // The page opens as wide as the preview, and the zoom says so.
+    auto *preview = w.form->findChild<QWidget *>("vsPrinter");
+    const int viewport = preview->parentWidget()->width();
+    QVERIFY2(preview->width() <= viewport && preview->width() * 1.2 > viewport,
+             qPrintable(QString("%1 of %2").arg(preview->width()).arg(viewport)));
+    QCOMPARE(w.label("LblZoom"), w.texts.ResText(6010) + QString::number(w.form->zoom()) + " %");
     for (QChar c : clicks)
         w.click(c == '+' ? "CmdZoomPlus" : "CmdZoomMinus");
     QCOMPARE(w.form->zoom(), zoom);
@@ -311,33 +319,36 @@ void TestPrint::printerList_data()
 {
     QTest::addColumn<QStringList>("installed");
     QTest::addColumn<QString>("current");
+    QTest::addColumn<bool>("pdf");
     QTest::addColumn<int>("language");
     QTest::addColumn<QStringList>("listed");
     QTest::addColumn<int>("selected");
-    QTest::newRow("no printer") << QStringList() << "" << 0 << QStringList{"PDF-Datei"} << 0;
-    QTest::newRow("no printer, English") << QStringList() << "" << 1 << QStringList{"PDF file"} << 0;
+    QTest::newRow("no printer") << QStringList() << "" << true << 0 << QStringList{"PDF-Datei"} << 0;
+    QTest::newRow("no printer, English") << QStringList() << "" << true << 1 << QStringList{"PDF file"} << 0;
+    QTest::newRow("nothing to print to") << QStringList() << "" << false << 0 << QStringList() << -1;
     QTest::newRow("current printer selected")
-        << QStringList{"Laser", "PDF-Datei"} << "PDF-Datei" << 0
+        << QStringList{"Laser", "PDF-Datei"} << "PDF-Datei" << true << 0
         << QStringList{"Laser", "PDF-Datei", "PDF-Datei"} << 1;
     QTest::newRow("no current printer")
-        << QStringList{"Laser"} << "" << 0 << QStringList{"Laser", "PDF-Datei"} << 0;
+        << QStringList{"Laser"} << "" << true << 0 << QStringList{"Laser", "PDF-Datei"} << 0;
 }
 
 void TestPrint::printerList()
 {
     QFETCH(QStringList, installed);
     QFETCH(QString, current);
+    QFETCH(bool, pdf);
     QFETCH(int, language);
     QFETCH(QStringList, listed);
     QFETCH(int, selected);
-    Window w(0, language, PrinterCatalog{installed, current});
+    Window w(0, language, PrinterCatalog{installed, current, pdf});
     QSignalSpy pressed(w.form.get(), &frm_drucken::printToolButtonPressed);
     w.form->show(); // loads
     QVERIFY(w.form->isVisible());
 
-    // "No printer" warns once, and the window opens all the same.
-    QCOMPARE(w.asker.messages.size(), installed.isEmpty() ? 1 : 0);
-    if (installed.isEmpty()) {
+    // "No printer" warns once when nothing can print, and the window opens all the same.
+    QCOMPARE(w.asker.messages.size(), listed.isEmpty() ? 1 : 0);
+    if (listed.isEmpty()) {
         const auto &m = w.asker.messages.first();
         QCOMPARE(m.text, w.texts.ResText(30080) + "\n" + w.texts.ResText(30090));
         QCOMPARE(m.title, QString("QVR-HISTORY"));
