@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config
-          qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
+          qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev qt6-translations-l10n
           libsqlite3-dev sqlite3
           xvfb xauth poppler-utils fonts-liberation fonts-dejavu-core
           clang libclang-rt-14-dev)

@@ -289,6 +289,8 @@ void frm_Hauptfenster::onActivated()
 
 void frm_Hauptfenster::ApplyLanguageTexts()
 {
+    // Qt's own dialogs and buttons follow the language too.
+    m_qtTranslations.apply(m_texts.gLanguageOffset);
     setWindowTitle(m_texts.ResText(1000));
     m_dateimenu->setTitle(m_texts.ResText(1010));
     for (int i = 1; i <= 7; ++i)

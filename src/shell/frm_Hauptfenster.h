@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HelpViewer.h"
+#include "QtTranslations.h"
 #include "ShellState.h"
 #include "core/TextTable.h"
 #include "store/FileState.h"
@@ -151,6 +152,7 @@ private:
     std::array<QAction *, 6> m_buttons{}; // indexes 1 to 5
     std::array<QLabel *, 4> m_panels{};   // indexes 1 to 3
 
+    QtTranslations m_qtTranslations;
     bool m_started = false;
     bool m_shutDown = false;
 };
