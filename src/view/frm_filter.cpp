@@ -33,6 +33,15 @@ QString arrayName(const char *name, int index)
 {
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
 }
+
+QString refusalText(const Texts &texts, const QString &clause, const QString &reason)
+{
+    // The clause and why it was refused, so the user sees what to change.
+    QString text = texts.ResText(kSqlErrorId) + QStringLiteral("\n\n") + clause.trimmed();
+    if (!reason.trimmed().isEmpty())
+        text += QStringLiteral("\n\n") + reason.trimmed();
+    return text;
+}
 } // namespace
 
 frm_filter::frm_filter(StoreState &store, const ReadoutState &readout,
@@ -203,14 +212,15 @@ void frm_filter::runQuery(bool reset)
                         + QStringLiteral(" order by TableauAdresse, Start_Datum, Stop_Datum");
 
     bool ok = false;
+    QString reason;
     if (m_store.gDatabase) {
         // The selection itself runs read-only: whatever the clause says, the file stays as it is.
-        auto result = m_store.gDatabase->openRecordset(sql);
+        auto result = m_store.gDatabase->openRecordset(sql, &reason);
         if (result) {
             std::unique_ptr<Recordset> previous = std::move(m_store.gHistoryRecordset);
             m_store.gHistoryRecordset = std::move(result);
             m_history.ClearHistoryGrid();
-            ok = m_history.FillHistoryGrid();
+            ok = m_history.FillHistoryGrid(&reason);
             if (!ok) {
                 // Back to what was shown before.
                 m_store.gHistoryRecordset = std::move(previous);
@@ -221,8 +231,8 @@ void frm_filter::runQuery(bool reset)
     }
     if (!ok) {
         ViewPointer::restoreDefault();
-        m_asker.message(m_texts.ResText(kSqlErrorId), messageTitle(), Asker::Icon::Critical,
-                        Asker::Buttons::Ok, true);
+        m_asker.message(refusalText(m_texts, m_filter->toPlainText(), reason), messageTitle(),
+                        Asker::Icon::Critical, Asker::Buttons::Ok, true);
     }
     done(ok ? QDialog::Accepted : QDialog::Rejected);
 }
