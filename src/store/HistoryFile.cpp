@@ -177,6 +177,23 @@ bool HistoryFile::isUntitled() const
         .contains(kUntitledWork);
 }
 
+QString HistoryFile::dialogFolder() const
+{
+    if (!m_file.gFileName.isEmpty() && !isUntitled()) {
+        const QString folder = QFileInfo(m_file.gFileName).absolutePath();
+        if (QFileInfo(folder).isDir())
+            return folder;
+    }
+    if (!m_lastFolder.isEmpty() && QFileInfo(m_lastFolder).isDir())
+        return m_lastFolder;
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+void HistoryFile::rememberFolder(const QString &chosenFile)
+{
+    m_lastFolder = QFileInfo(chosenFile).absolutePath();
+}
+
 bool HistoryFile::createWorkingCopy(std::unique_ptr<WorkingCopy> claim, QString *detail)
 {
     if (!claim)
@@ -226,7 +243,8 @@ bool HistoryFile::OpenHistoryFile(QString &path, QString *error)
 {
     m_file.gFileCancelled = false;
     if (path.isEmpty()) {
-        const QString chosen = m_asker.openFileName(m_texts.ResText(kOpenTitle), QString(), kFilter);
+        const QString chosen =
+            m_asker.openFileName(m_texts.ResText(kOpenTitle), dialogFolder(), kFilter);
         if (chosen.isEmpty()) {
             m_file.gFileCancelled = true;
             if (error)
@@ -234,6 +252,7 @@ bool HistoryFile::OpenHistoryFile(QString &path, QString *error)
             return false;
         }
         path = chosen;
+        rememberFolder(chosen);
     }
     auto fail = [&](int textId, const QString &detail) {
         m_file.gFileCancelled = true;
@@ -355,13 +374,15 @@ bool HistoryFile::SaveHistoryFileAs(QString *error)
             *error = QStringLiteral("no history file is open");
         return false;
     }
-    const QString chosen = m_asker.saveFileName(m_texts.ResText(kSaveAsTitle), QString(), kFilter, QString());
+    const QString chosen =
+        m_asker.saveFileName(m_texts.ResText(kSaveAsTitle), dialogFolder(), kFilter, QString());
     if (chosen.isEmpty()) {
         m_file.gFileCancelled = true;
         if (error)
             error->clear();
         return false;
     }
+    rememberFolder(chosen);
     const QString target = SaveAsTarget(chosen);
     // The dialog asked about the name as typed; a file under the completed name has not
     // been asked about yet.

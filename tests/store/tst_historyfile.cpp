@@ -343,6 +343,9 @@ void TestHistoryFile::saveAsNames()
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("Untitled.his"))));
     QCOMPARE(f.asker.dialogTitles.value(0), QStringLiteral("save history file as"));
     QCOMPARE(f.asker.dialogTitles.value(1), QStringLiteral("QVR-HISTORY (*.his)"));
+    // The next dialog starts in the saved file's folder.
+    QVERIFY(!f.ops.SaveHistoryFileAs());
+    QCOMPARE(f.asker.dialogDirs.value(1), QFileInfo(dir.filePath(saved)).absolutePath());
 
     // The new working copy is the database now: what is added there reaches the file.
     QVERIFY(addEvent(f, 5));

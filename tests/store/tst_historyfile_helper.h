@@ -32,6 +32,7 @@ public:
     QList<Answer> messageAnswers;
     QStringList messages;
     QStringList dialogTitles;
+    QStringList dialogDirs;
 
     Answer message(const QString &text, const QString &, Icon, Buttons buttons, bool) override
     {
@@ -40,14 +41,17 @@ public:
             return messageAnswers.takeFirst();
         return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
     }
-    QString openFileName(const QString &title, const QString &, const QString &filter) override
+    QString openFileName(const QString &title, const QString &dir, const QString &filter) override
     {
         dialogTitles << title << filter;
+        dialogDirs << dir;
         return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
     }
-    QString saveFileName(const QString &title, const QString &, const QString &filter, const QString &) override
+    QString saveFileName(const QString &title, const QString &dir, const QString &filter,
+                         const QString &) override
     {
         dialogTitles << title << filter;
+        dialogDirs << dir;
         return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
     }
 };
