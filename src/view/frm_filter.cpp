@@ -27,6 +27,7 @@ constexpr int kConnectorIds[3] = {2160, 2170, 2180};
 constexpr int kButtonIds[3] = {2200, 2210, 2220};
 constexpr int kLabelIds[5] = {2230, 2240, 2250, 2260, 2270};
 constexpr int kSqlErrorId = 30110;
+constexpr int kDatabaseAnswerId = 2310;
 constexpr int kTitleId = 1000;
 
 QString arrayName(const char *name, int index)
@@ -36,10 +37,12 @@ QString arrayName(const char *name, int index)
 
 QString refusalText(const Texts &texts, const QString &clause, const QString &reason)
 {
-    // The clause and why it was refused, so the user sees what to change.
+    // The clause and why it was refused, so the user sees what to change. The reason is
+    // the database's own words, which have no translation.
     QString text = texts.ResText(kSqlErrorId) + QStringLiteral("\n\n") + clause.trimmed();
     if (!reason.trimmed().isEmpty())
-        text += QStringLiteral("\n\n") + reason.trimmed();
+        text += QStringLiteral("\n\n") + texts.ResText(kDatabaseAnswerId) + QLatin1Char('\n')
+                + reason.trimmed();
     return text;
 }
 } // namespace

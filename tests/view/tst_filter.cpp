@@ -332,7 +332,7 @@ private slots:
         const QStringList parts = w.fx->asker.messages[0].text.split("\n\n");
         QCOMPARE(parts.value(0), QStringLiteral("SQL-Fehler"));
         QCOMPARE(parts.value(1), clause.trimmed());
-        QVERIFY(!parts.value(2).isEmpty());
+        QVERIFY(parts.value(2).startsWith("Antwort der Datenbank:\n") && parts.value(2).size() > 24);
         QCOMPARE(w.fx->asker.messages[0].icon, Asker::Icon::Critical);
         QVERIFY(w.fx->asker.messages[0].systemModal);
         QCOMPARE(w.dlg->result(), int(QDialog::Rejected));
