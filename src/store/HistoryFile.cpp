@@ -186,7 +186,8 @@ QString HistoryFile::dialogFolder() const
     }
     if (!m_lastFolder.isEmpty() && QFileInfo(m_lastFolder).isDir())
         return m_lastFolder;
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
 }
 
 void HistoryFile::rememberFolder(const QString &chosenFile)

@@ -91,7 +91,8 @@ public:
     static QString SaveAsTarget(const QString &chosen);
 
     // Where the file dialogs start: the open file's folder, else the folder last chosen in
-    // one of them, else the user's documents (never the program's working directory).
+    // one of them, else the user's documents or home folder (never the program's working
+    // directory).
     QString dialogFolder() const;
     // Remembers the folder of a file the user chose in a file dialog.
     void rememberFolder(const QString &chosenFile);
