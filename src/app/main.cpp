@@ -6,36 +6,6 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QMenu>
-#include <QMenuBar>
-#include <QPixmap>
-#include <QScreen>
-#include <QTimer>
-
-namespace {
-// For scripts/screenshot.sh: once the window has settled, save a picture of the whole
-// screen to the file named by QVR_HISTORY_SCREENSHOT, open the File menu, save a second
-// picture beside it ("-menu" added to its name) and quit.
-void scheduleScreenshot(qvr::frm_Hauptfenster &window, const QString &file)
-{
-    QString menuFile = file;
-    menuFile.insert(file.endsWith(QLatin1String(".png")) ? file.size() - 4 : file.size(),
-                    QLatin1String("-menu"));
-    QTimer::singleShot(2500, &window, [&window, file, menuFile] {
-        bool saved = window.screen()->grabWindow(0).save(file);
-        if (auto *menu = window.findChild<QMenu *>(QStringLiteral("dateimenu")))
-            window.menuBar()->setActiveAction(menu->menuAction());
-        QTimer::singleShot(800, &window, [&window, menuFile, saved]() mutable {
-            saved = window.screen()->grabWindow(0).save(menuFile) && saved;
-            if (auto *popup = QApplication::activePopupWidget())
-                popup->close();
-            window.close();
-            if (!saved)
-                QCoreApplication::exit(1);
-        });
-    });
-}
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -57,8 +27,5 @@ int main(int argc, char **argv)
     // Without a window manager nobody else would make the frame active, and the
     // command-line file opens when it becomes active.
     window.activateWindow();
-    const QString screenshot = qEnvironmentVariable("QVR_HISTORY_SCREENSHOT");
-    if (!screenshot.isEmpty())
-        scheduleScreenshot(window, screenshot);
     return QApplication::exec();
 }
