@@ -1,6 +1,7 @@
 #include "store/HistoryFile.h"
 
 #include "core/Asker.h"
+#include "core/Folders.h"
 #include "core/SettingsStore.h"
 #include "core/TextTable.h"
 #include "store/HistoryFileCopy.h"
@@ -145,8 +146,8 @@ bool HistoryFile::NewHistoryFile(QString *error)
     const QString previousFile = m_file.gFileName;
     discardWorkingCopy();
 
-    const QString dir = m_settings.ReadSetting(QStringLiteral("Installation"), QStringLiteral("CurDir"),
-                                               QStringLiteral("C:"));
+    // An installed program never writes into its installation folder.
+    const QString dir = UserFilesFolder(InstallationFolder(m_settings));
     m_file.gFileName = joinPath(dir, QStringLiteral("Untitled.his"));
     QString work = joinPath(dir, kUntitledWork);
     // A user's own file named Untitled.tmp is not a working copy to be deleted.
