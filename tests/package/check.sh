@@ -14,7 +14,10 @@ dpkg-deb -e "$deb" "$t/control"
 export HOME=$t/home XDG_CONFIG_HOME=$t/home/.config XDG_DATA_HOME=$t/home/.local/share \
        XDG_CACHE_HOME=$t/home/.cache XDG_RUNTIME_DIR=$t/run QT_QPA_PLATFORM=offscreen
 mkdir -p -m 700 "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/QVR-History"
-printf '[Sprache]\nSprache=1\n' > "$XDG_CONFIG_HOME/QVR-History/qvr-history.ini"
+# The user's file, named so that an installed package's /etc file is not read either: the
+# installation folder must come from the unpacked layout.
+export QVR_HISTORY_SETTINGS=$XDG_CONFIG_HOME/QVR-History/qvr-history.ini
+printf '[Sprache]\nSprache=1\n' > "$QVR_HISTORY_SETTINGS"
 cd "$t"
 touch "$t/stamp"
 
