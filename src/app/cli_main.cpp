@@ -5,8 +5,11 @@
 //                   --file FILE.his [--baud N] [--settings FILE] [--lang de|en]
 //
 // Exit status: 0 success (also when the panel's ISX scan ended the read-out), 3 a read-out
-// that ended with an error message, 1 usage or file errors.
+// that ended with an error message, 1 usage or file errors, 128 + the signal's number when
+// SIGINT or SIGTERM stopped it (the panel and the bus were handed back, the file is as it
+// was).
 
+#include "app/StopSignals.h"
 #include "bus/BusLink.h"
 #include "bus/BusTimers.h"
 #include "bus/LinkState.h"
@@ -40,6 +43,8 @@ constexpr int kExitUsage = 1;
 constexpr int kExitReadout = 3;
 constexpr int kTextUsage = 31120;
 constexpr int kTextProgress = 31110;
+constexpr int kTextStopped = 31200;
+constexpr int kExitSignal = 128;
 
 void print(FILE *to, const QString &text)
 {
@@ -147,8 +152,6 @@ public:
         endProgressLine();
         print(stderr, detail + QLatin1Char('\n'));
     }
-
-private:
     void endProgressLine()
     {
         if (m_progressShown)
@@ -156,6 +159,7 @@ private:
         m_progressShown = false;
     }
 
+private:
     const Texts &m_texts;
     bool m_terminal;
     bool m_animation = false;
@@ -246,6 +250,15 @@ int run(const QStringList &args)
     while (appPath.size() > 1 && (appPath.endsWith(QLatin1Char('/')) || appPath.endsWith(QLatin1Char('\\'))))
         appPath.chop(1);
 
+    // Ctrl-C or SIGTERM: the read-out hands the panel and the bus back, and the user's
+    // file stays as it was.
+    ReadoutEngine *readingOut = nullptr;
+    bool stopDone = false;
+    StopSignals stopSignals([&](int) {
+        if (readingOut)
+            readingOut->requestStop([&stopDone] { stopDone = true; });
+    });
+
     const QString target = QFileInfo(o.file).absoluteFilePath();
     ConsoleAsker asker(target);
     FileState file;
@@ -271,6 +284,7 @@ int run(const QStringList &args)
     ReadoutEngine engine(link, readout, store, texts, clock, presenter);
     engine.setAppPath(appPath);
     presenter.onClose = [&engine] { engine.StopReadout(); };
+    readingOut = &engine;
 
     bool failed = false;
     link.OpenBusPort(failed);
@@ -279,9 +293,18 @@ int run(const QStringList &args)
         return kExitUsage;
     }
     readout.gDeviceAddress = qint16(o.address);
-    if (engine.StartReadout())
-        clock.waitWhile([&presenter] { return !presenter.done; });
+    clock.processEvents(); // a stop that came while the file and the port were opened
+    if (stopSignals.received() == 0 && engine.StartReadout())
+        clock.waitWhile([&] { return !presenter.done && !stopDone; });
+    clock.processEvents(); // a stop that came as the read-out ended: nothing is saved
     engine.StopReadout();
+    readingOut = nullptr;
+    if (stopSignals.received() != 0) {
+        history.CloseHistoryFile();
+        presenter.endProgressLine();
+        print(stderr, texts.ResText(kTextStopped).arg(target) + QLatin1Char('\n'));
+        return kExitSignal + stopSignals.received();
+    }
 
     int status = kExitUsage;
     switch (engine.outcome()) {

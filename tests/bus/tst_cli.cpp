@@ -1,12 +1,16 @@
 // The command-line read-out end to end: qvr-history-cli against qvr-panel-sim on a real
 // pseudo-terminal.
 #include "store/Database.h"
+#include "store/HistorySchema.h"
 #include "store/Recordset.h"
+#include "store/StoreState.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <memory>
 
 using namespace qvr;
@@ -71,6 +75,8 @@ class TestCli : public QObject
 private slots:
     void readout_data();
     void readout();
+    void interrupted_data();
+    void interrupted();
 };
 
 void TestCli::readout_data()
@@ -146,6 +152,67 @@ void TestCli::readout()
     QCOMPARE(QFile::exists(dir.filePath(QStringLiteral("logdata.txt"))), exitCode != 1);
     // No working copy is left behind.
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("panel.tmp"))));
+}
+
+void TestCli::interrupted_data()
+{
+    QTest::addColumn<int>("signo");
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGTERM") << SIGTERM;
+}
+
+// Stopped in the middle of the transfer: the panel and the bus are handed back, the user's
+// file stays as it was and no working copy is left.
+void TestCli::interrupted()
+{
+    QFETCH(int, signo);
+    const auto contents = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    QTemporaryDir dir;
+    const QString settings = dir.filePath(QStringLiteral("settings.ini"));
+    QFile ini(settings);
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("[Installation]\nCurDir=%1\n").arg(dir.path()).toUtf8());
+    ini.close();
+    const QString file = dir.filePath(QStringLiteral("panel.his"));
+    {
+        StoreState store;
+        QString error;
+        QVERIFY2(HistorySchema::CreateHistoryDatabase(store, file, &error), qPrintable(error));
+    }
+    const QByteArray before = contents(file);
+    const QString log = dir.filePath(QStringLiteral("logdata.txt"));
+
+    Panel sim;
+    QVERIFY(sim.start({"--class", "ZL", "--address", "17", "--entries", "300", "--master", "100"}));
+    QProcess cli;
+    cli.setProcessChannelMode(QProcess::MergedChannels);
+    // The program gets the signals' defaults whatever this test was started with.
+    cli.setChildProcessModifier([] {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+    });
+    cli.start(program("qvr-history-cli"),
+              {"readout", "--port", sim.path(), "--file", file, "--settings", settings,
+               "--connection", "int.", "--address", "17", "--baud", "9600", "--lang", "en"});
+    QTRY_VERIFY_WITH_TIMEOUT(contents(log).contains(":;017:LCDRH 005"), 30000);
+    QVERIFY(::kill(pid_t(cli.processId()), signo) == 0);
+    QVERIFY(cli.waitForFinished(20000));
+    const QString out = QString::fromLocal8Bit(cli.readAll());
+    QVERIFY2(cli.exitStatus() == QProcess::NormalExit && cli.exitCode() == 128 + signo,
+             qPrintable(out));
+    QVERIFY2(out.contains("Read-out stopped"), qPrintable(out));
+    QCOMPARE(contents(file), before);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+             (QStringList{"logdata.txt", "panel.his", "settings.ini"}));
+    // The panel's transfer was closed, and the master answered the return and got the
+    // acknowledgment.
+    const QByteArray sent = contents(log);
+    QVERIFY2(sent.contains("-----> :;017:LCDST&") && sent.contains("<- ::100:MAST 1&") &&
+                 sent.contains("-----> ::101:&"),
+             sent.right(400).constData());
 }
 
 QTEST_GUILESS_MAIN(TestCli)
