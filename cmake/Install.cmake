@@ -50,7 +50,7 @@ endfunction()
 qvr_text(1000 QVR_NAME)
 qvr_text(1570 QVR_GENERIC)
 qvr_text(1580 QVR_COMMENT)
-qvr_text(1590 QVR_DESCRIPTION)
+qvr_text(1500 QVR_DESCRIPTION)
 qvr_text(1600 QVR_DIALOUT)
 qvr_text(1610 QVR_MIME)
 # The AppStream component id wants a reverse domain name.
