@@ -54,7 +54,10 @@ int main(int argc, char **argv)
     qvr::frm_Hauptfenster window(qvr::SettingsStore::forProgram(arguments), std::move(asker));
     askerView->setParent(&window);
     askerView->setTexts(&window.texts());
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/qvr/shell/Daten_einlesen.png")));
+    // The installed icon where there is one; the desktop entry's name ties the windows to it.
+    QApplication::setWindowIcon(QIcon::fromTheme(
+        QStringLiteral("qvr-history"), QIcon(QStringLiteral(":/qvr/shell/Daten_einlesen.png"))));
+    QGuiApplication::setDesktopFileName(QStringLiteral("qvr-history"));
     // A second instance ends here, silently.
     if (!window.startUp(arguments, qvr::SingleInstance::defaultLockPath(arguments)))
         return 0;
