@@ -264,6 +264,9 @@ int run(const QStringList &args)
     FileState file;
     StoreState store;
     HistoryFile history(file, store, settings, texts, asker);
+    // A target that cannot be saved is reported before the panel is read, not after.
+    if (!history.CheckSaveTarget(target))
+        return kExitUsage;
     const bool existed = QFileInfo::exists(target);
     if (existed) {
         QString path = target;
@@ -310,7 +313,12 @@ int run(const QStringList &args)
     switch (engine.outcome()) {
     case ReadoutEngine::Outcome::Success: {
         const bool saved = existed ? history.SaveHistoryFile() : history.SaveHistoryFileAs();
-        status = !saved ? kExitUsage : engine.returnFailed() ? kExitReadout : kExitOk;
+        if (!saved) {
+            // The message named the working copy: it stays, as the only copy of the data.
+            history.KeepWorkingCopy();
+            return kExitUsage;
+        }
+        status = engine.returnFailed() ? kExitReadout : kExitOk;
         break;
     }
     case ReadoutEngine::Outcome::EndMessage:
