@@ -25,6 +25,7 @@
 #include "bus/ReadoutPresenter.h"
 #include "bus/SiteReadout.h"
 #include "core/Asker.h"
+#include "core/Folders.h"
 #include "core/QtClock.h"
 #include "core/SettingsStore.h"
 #include "core/TextTable.h"
@@ -401,8 +402,7 @@ int run(const QStringList &args)
     SettingsStore settings(
         std::make_unique<OverlaySettingsBackend>(programSettings->backend(), overlay));
 
-    QString appPath = settings.ReadSetting(QStringLiteral("Installation"), QStringLiteral("CurDir"),
-                                           QStringLiteral("C:"));
+    QString appPath = InstallationFolder(settings);
     while (appPath.size() > 1 && (appPath.endsWith(QLatin1Char('/')) || appPath.endsWith(QLatin1Char('\\'))))
         appPath.chop(1);
 
@@ -420,6 +420,9 @@ int run(const QStringList &args)
     FileState file;
     StoreState store;
     HistoryFile history(file, store, settings, texts, asker);
+    // A target that cannot be saved is reported before the panel is read, not after.
+    if (!history.CheckSaveTarget(target))
+        return kExitUsage;
     const bool existed = QFileInfo::exists(target);
     if (existed) {
         QString path = target;
@@ -473,7 +476,12 @@ int run(const QStringList &args)
     switch (engine.outcome()) {
     case ReadoutEngine::Outcome::Success: {
         const bool saved = existed ? history.SaveHistoryFile() : history.SaveHistoryFileAs();
-        status = !saved ? kExitUsage : engine.returnFailed() ? kExitReadout : kExitOk;
+        if (!saved) {
+            // The message named the working copy: it stays, as the only copy of the data.
+            history.KeepWorkingCopy();
+            return kExitUsage;
+        }
+        status = engine.returnFailed() ? kExitReadout : kExitOk;
         break;
     }
     case ReadoutEngine::Outcome::EndMessage:

@@ -13,6 +13,8 @@
 #include <csignal>
 #include <memory>
 
+#include <sqlite3.h>
+
 using namespace qvr;
 
 namespace {
@@ -44,6 +46,16 @@ QByteArray contents(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A settings file that makes `dir` the installation folder.
+QString settingsIn(const QTemporaryDir &dir)
+{
+    const QString settings = dir.filePath(QStringLiteral("settings.ini"));
+    QFile ini(settings);
+    if (ini.open(QIODevice::WriteOnly))
+        ini.write(QStringLiteral("[Installation]\nCurDir=%1\n").arg(dir.path()).toUtf8());
+    return settings;
 }
 
 // The simulated panel on a new pseudo-terminal; ends with the test row.
@@ -85,6 +97,7 @@ class TestCli : public QObject
 private slots:
     void readout_data();
     void readout();
+    void failedSaveKeepsWorkingCopy();
     void interrupted_data();
     void interrupted();
     void site_data();
@@ -128,6 +141,11 @@ void TestCli::readout_data()
     QTest::newRow("unknown connection")
         << zl << QStringList{"--connection", "COM", "--address", "17"} << 1 << 1
         << "qvr-history-cli readout" << -1;
+    // Told before the panel is read: the port is never opened.
+    QTest::newRow("target folder missing")
+        << zl
+        << QStringList{"--connection", "USB", "--address", "17", "--file", "/nonexistent/panel.his"}
+        << 1 << 1 << "The folder does not exist or cannot be written to." << -1;
 }
 
 void TestCli::readout()
@@ -141,11 +159,7 @@ void TestCli::readout()
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString settings = dir.filePath(QStringLiteral("settings.ini"));
-    QFile ini(settings);
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write(QStringLiteral("[Installation]\nCurDir=%1\n").arg(dir.path()).toUtf8());
-    ini.close();
+    const QString settings = settingsIn(dir);
     const QString file = dir.filePath(QStringLiteral("panel.his"));
 
     for (int run = 0; run < runs; ++run) {
@@ -154,8 +168,9 @@ void TestCli::readout()
         QProcess cli;
         cli.setProcessChannelMode(QProcess::MergedChannels);
         cli.start(program("qvr-history-cli"),
-                  QStringList{"readout", "--port", sim.path(), "--file", file, "--settings", settings}
-                      + options);
+                  QStringList{"readout", "--port", sim.path(), "--settings", settings} +
+                      (options.contains("--file") ? QStringList() : QStringList{"--file", file}) +
+                      options);
         QVERIFY(cli.waitForFinished(60000));
         const QString out = QString::fromLocal8Bit(cli.readAll());
         QVERIFY2(cli.exitStatus() == QProcess::NormalExit, qPrintable(out));
@@ -167,6 +182,39 @@ void TestCli::readout()
     QCOMPARE(QFile::exists(dir.filePath(QStringLiteral("logdata.txt"))), exitCode != 1);
     // No working copy is left behind.
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("panel.tmp"))));
+}
+
+void TestCli::failedSaveKeepsWorkingCopy()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("panel.his"));
+    {
+        StoreState store;
+        QVERIFY(HistorySchema::CreateHistoryDatabase(store, file));
+    }
+    // Another program is in a write transaction on the file all the time: the save is
+    // refused at the end of the read-out.
+    sqlite3 *other = nullptr;
+    QVERIFY(sqlite3_open(QFile::encodeName(file).constData(), &other) == SQLITE_OK);
+    QVERIFY(sqlite3_exec(other, "BEGIN IMMEDIATE; DELETE FROM LumoHistory", nullptr, nullptr,
+                         nullptr) == SQLITE_OK);
+    Panel sim;
+    QVERIFY(sim.start({"--class", "ZL", "--address", "17", "--entries", "25"}));
+    QProcess cli;
+    cli.setProcessChannelMode(QProcess::MergedChannels);
+    cli.start(program("qvr-history-cli"),
+              {"readout", "--port", sim.path(), "--connection", "USB", "--address", "17", "--lang",
+               "en", "--file", file, "--settings", settingsIn(dir)});
+    QVERIFY(cli.waitForFinished(60000));
+    const QString out = QString::fromLocal8Bit(cli.readAll());
+    QVERIFY2(cli.exitCode() == 1 && out.contains("in use by another program"), qPrintable(out));
+    // The working copy stays with every event, and the message says where it is.
+    const QString work = dir.filePath(QStringLiteral("panel.tmp"));
+    QVERIFY2(out.contains("Working copy: " + work), qPrintable(out));
+    QCOMPARE(historyRows(work), 25);
+    QVERIFY(sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr) == SQLITE_OK);
+    sqlite3_close(other);
+    QCOMPARE(historyRows(file), 0);
 }
 
 void TestCli::interrupted_data()
@@ -182,11 +230,7 @@ void TestCli::interrupted()
 {
     QFETCH(int, signo);
     QTemporaryDir dir;
-    const QString settings = dir.filePath(QStringLiteral("settings.ini"));
-    QFile ini(settings);
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write(QStringLiteral("[Installation]\nCurDir=%1\n").arg(dir.path()).toUtf8());
-    ini.close();
+    const QString settings = settingsIn(dir);
     const QString file = dir.filePath(QStringLiteral("panel.his"));
     {
         StoreState store;
@@ -266,11 +310,7 @@ void TestCli::site()
     QFETCH(int, takeovers);
 
     QTemporaryDir dir;
-    const QString settings = dir.filePath(QStringLiteral("settings.ini"));
-    QFile ini(settings);
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write(QStringLiteral("[Installation]\nCurDir=%1\n").arg(dir.path()).toUtf8());
-    ini.close();
+    const QString settings = settingsIn(dir);
     const QString file = dir.filePath(QStringLiteral("site.his"));
     const QString log = dir.filePath(QStringLiteral("logdata.txt"));
     Panel sim;
