@@ -352,8 +352,11 @@ int readSite(SiteRun &r)
     bool saved = false;
     if (site.delivered()) {
         saved = r.existed ? r.history.SaveHistoryFile() : r.history.SaveHistoryFileAs();
-        if (!saved)
+        if (!saved) {
+            // The message named the working copy: it stays, as the only copy of the data.
+            r.history.KeepWorkingCopy();
             status = kExitUsage;
+        }
     }
     if (stopped()) {
         print(stderr, texts.ResText(saved ? kTextStoppedSaved : kTextStopped).arg(r.target) +
