@@ -18,6 +18,7 @@
 namespace qvr {
 
 namespace {
+constexpr int kTextReady = 4030;
 constexpr int kTextProgress = 31110;
 constexpr int kTextSearching = 31350;
 constexpr int kTextFound = 31360;
@@ -165,6 +166,9 @@ void frm_Daten_empfangen::searchFinished(bool thenRead)
         return;
     const std::unique_ptr<BusSearch> search = std::move(m_search);
     stopAnimation();
+    // Back to the dialog's first state until a read-out starts.
+    setStatus(kTextReady);
+    setProgress(0);
     m_searchMaster = search->masterAddress();
     if (m_searchStopped) {
         const std::function<void()> stopped = std::move(m_searchStopped);
