@@ -1,5 +1,6 @@
 #include "store/LayoutUpgrade.h"
 
+#include "store/Connection.h"
 #include "store/Database.h"
 #include "store/FieldDef.h"
 #include "store/HistorySchema.h"
@@ -261,7 +262,8 @@ bool LayoutUpgrade::LooksLikeHistoryFile(const QString &path, QString *error)
     sqlite3_stmt *stmt = nullptr;
     QString problem;
     const QByteArray name = QFile::encodeName(path);
-    if (sqlite3_open_v2(name.constData(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(name.constData(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
+        !Connection::harden(handle)) {
         problem = QString::fromUtf8(handle ? sqlite3_errmsg(handle) : "out of memory");
     } else if (sqlite3_prepare_v2(handle, "PRAGMA quick_check", -1, &stmt, nullptr) != SQLITE_OK) {
         problem = QString::fromUtf8(sqlite3_errmsg(handle));
