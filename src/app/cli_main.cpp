@@ -18,6 +18,7 @@
 #include "bus/ReadoutEngine.h"
 #include "bus/ReadoutPresenter.h"
 #include "core/Asker.h"
+#include "core/Folders.h"
 #include "core/QtClock.h"
 #include "core/SettingsStore.h"
 #include "core/TextTable.h"
@@ -245,8 +246,7 @@ int run(const QStringList &args)
     SettingsStore settings(
         std::make_unique<OverlaySettingsBackend>(programSettings->backend(), overlay));
 
-    QString appPath = settings.ReadSetting(QStringLiteral("Installation"), QStringLiteral("CurDir"),
-                                           QStringLiteral("C:"));
+    QString appPath = InstallationFolder(settings);
     while (appPath.size() > 1 && (appPath.endsWith(QLatin1Char('/')) || appPath.endsWith(QLatin1Char('\\'))))
         appPath.chop(1);
 

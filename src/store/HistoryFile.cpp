@@ -1,6 +1,7 @@
 #include "store/HistoryFile.h"
 
 #include "core/Asker.h"
+#include "core/Folders.h"
 #include "core/SettingsStore.h"
 #include "core/TextTable.h"
 #include "store/HistoryFileCopy.h"
@@ -208,8 +209,8 @@ bool HistoryFile::NewHistoryFile(QString *error)
     discardWorkingCopy();
     m_file.gWorkFile.clear();
 
-    const QString dir = m_settings.ReadSetting(QStringLiteral("Installation"), QStringLiteral("CurDir"),
-                                               QStringLiteral("C:"));
+    // An installed program never writes into its installation folder.
+    const QString dir = UserFilesFolder(InstallationFolder(m_settings));
     m_file.gFileName = joinPath(dir, QStringLiteral("Untitled.his"));
     const QString work = joinPath(dir, kUntitledWork);
 

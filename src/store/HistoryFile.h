@@ -40,8 +40,9 @@ public:
     ~HistoryFile();
 
     // Starts a new untitled file: the installation directory followed by "Untitled.his",
-    // working copy "Untitled.tmp" beside it (in the temporary folder when the installation
-    // directory is not writable). The previous working copy is closed and deleted.
+    // working copy "Untitled.tmp" beside it; the user's data folder instead of an
+    // installation directory the user may not write (UserFilesFolder). The previous
+    // working copy is closed and deleted.
     bool NewHistoryFile(QString *error = nullptr);
 
     // Opens `path`, or asks for a file when it is empty (then `path` receives the choice).

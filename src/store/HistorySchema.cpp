@@ -18,13 +18,32 @@ struct IndexDef
     const char *name;
     const char *on;
 };
-// The merge's key and the standard order of HISTORY, and the alarm address in TEMP that the
-// read-out searches for every entry; only for this program's speed.
+// The merge's key and the standard order of HISTORY, and the key by which the read-out
+// looks for an earlier row of the same alarm address in TEMP for every entry; only for
+// this program's speed.
 constexpr IndexDef kIndexes[] = {
     {"HISTORY_Key", "HISTORY (TableauAdresse, ParameterNummer, Start_Datum)"},
     {"HISTORY_Order", "HISTORY (TableauAdresse, Start_Datum, Stop_Datum)"},
+    {"TEMP_Alarm", "TEMP (ParameterNummer, Datenquelle, Systemnummer, AdresseExt, AdresseInt)"},
+};
+// Indexes earlier versions made, dropped where they are found.
+constexpr IndexDef kRetiredIndexes[] = {
     {"TEMP_Parameter", "TEMP (ParameterNummer)"},
 };
+
+QString indexSql(const IndexDef &index)
+{
+    return QStringLiteral("CREATE INDEX %1 ON %2")
+        .arg(QLatin1String(index.name), QLatin1String(index.on));
+}
+
+// Whether `sql` is one of the program's indexes, of now or of earlier versions.
+bool isProgramIndex(const QString &sql)
+{
+    const auto same = [&](const IndexDef &index) { return sql == indexSql(index); };
+    return std::any_of(std::begin(kIndexes), std::end(kIndexes), same) ||
+           std::any_of(std::begin(kRetiredIndexes), std::end(kRetiredIndexes), same);
+}
 
 bool isProgramTable(const QString &name)
 {
@@ -40,6 +59,21 @@ QString columnText(sqlite3_stmt *st, int col)
 {
     return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, col)),
                              sqlite3_column_bytes(st, col));
+}
+
+// Whether the file holds `index` as the program made it (a user's index of that name is
+// left alone).
+bool isIndex(sqlite3 *db, const IndexDef &index)
+{
+    sqlite3_stmt *st = nullptr;
+    bool found = false;
+    if (sqlite3_prepare_v2(db, "SELECT sql FROM sqlite_master WHERE type = 'index' AND name = ?1",
+                           -1, &st, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(st, 1, index.name, -1, SQLITE_STATIC);
+        found = sqlite3_step(st) == SQLITE_ROW && columnText(st, 0) == indexSql(index);
+    }
+    sqlite3_finalize(st);
+    return found;
 }
 
 FieldDef number(const char *name, FieldType type)
@@ -142,16 +176,17 @@ bool HistorySchema::ensureIndexes(StoreState &store, QString *error)
                            nullptr) != SQLITE_OK)
         return report(QString::fromUtf8(sqlite3_errmsg(db.nativeHandle())), error);
     bool ok = true;
+    for (const IndexDef &index : kRetiredIndexes) {
+        if (isIndex(db.nativeHandle(), index))
+            ok = ok &&
+                 db.execute(QStringLiteral("DROP INDEX %1").arg(QLatin1String(index.name)), error);
+    }
     for (const IndexDef &index : kIndexes) {
         sqlite3_reset(st);
         sqlite3_bind_text(st, 1, index.name, -1, SQLITE_STATIC);
-        if (sqlite3_step(st) == SQLITE_ROW)
+        if (!ok || sqlite3_step(st) == SQLITE_ROW)
             continue;
-        ok = db.execute(QStringLiteral("CREATE INDEX %1 ON %2")
-                            .arg(QLatin1String(index.name), QLatin1String(index.on)),
-                        error);
-        if (!ok)
-            break;
+        ok = db.execute(indexSql(index), error);
     }
     sqlite3_finalize(st);
     return ok;
@@ -192,11 +227,7 @@ QList<HistorySchema::SchemaObject> HistorySchema::foreignObjects(Database &db)
             continue;
         if (kind == QLatin1String("table") && isProgramTable(name))
             continue;
-        if (kind == QLatin1String("index") &&
-            std::any_of(std::begin(kIndexes), std::end(kIndexes), [&](const IndexDef &index) {
-                return sql == QStringLiteral("CREATE INDEX %1 ON %2")
-                                  .arg(QLatin1String(index.name), QLatin1String(index.on));
-            }))
+        if (kind == QLatin1String("index") && isProgramIndex(sql))
             continue;
         found << SchemaObject{kind, name};
     }
