@@ -55,7 +55,8 @@ public:
     // runs: the caller then ends the program without showing anything.
     bool startUp(const QStringList &arguments, const QString &lockPath);
 
-    // The commands by menu index: File 1 to 7, Settings 1 and 2, "?" 1 and 2.
+    // The commands by menu index: File 1 to 7 and 8 (export, shown after Print), Settings 1
+    // and 2, "?" 1 and 2.
     void runFileCommand(int index);
     void runSettingsCommand(int index);
     void runHelpCommand(int index);
@@ -116,6 +117,7 @@ private:
     void setInputEnabled(bool enabled);
     void openFile();
     void printFile();
+    void exportFile();
     void filterData();
     void shutDown();
 
@@ -145,7 +147,7 @@ private:
     QMenu *m_dateimenu = nullptr;
     QMenu *m_einstellungenmenu = nullptr;
     QMenu *m_hilfemenu = nullptr;
-    std::array<QAction *, 8> m_dateiMenu{};         // indexes 1 to 7
+    std::array<QAction *, 9> m_dateiMenu{};         // indexes 1 to 8
     std::array<QAction *, 3> m_einstellungenMenu{}; // indexes 1 and 2
     std::array<QAction *, 3> m_hilfeMenu{};         // indexes 1 and 2
     QToolBar *m_toolbar = nullptr;

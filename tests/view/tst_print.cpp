@@ -2,8 +2,10 @@
 
 #include "core/TextTable.h"
 #include "print_test_helper.h"
+#include "view/CsvExport.h"
 #include "view/frm_drucken.h"
 
+#include <QBuffer>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -73,6 +75,8 @@ private slots:
     void printerList();
     void footerPath_data();
     void footerPath();
+    void csvBytes_data();
+    void csvBytes();
 };
 
 void TestPrint::tableFormat_data()
@@ -389,6 +393,39 @@ void TestPrint::footerPath()
     QVERIFY(shown.startsWith(path.left(5)));
     QVERIFY(shown.endsWith("Werk 2.his"));
     QCOMPARE(shown == path, path.size() < 100);
+}
+
+void TestPrint::csvBytes_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QByteArray>("expected");
+    const QByteArray bom = "\xEF\xBB\xBF";
+    QTest::newRow("German: semicolons") << 0 << bom + "Nr.;Start;Text Zeile 1;Min-Wert\r\n"
+                                                      "2;05.12.2026 14:03;\"Tor;\"\"Nord\"\"\";'=1+1\r\n";
+    QTest::newRow("English: commas") << 1 << bom + "No.,Start,Text Line 1,Min-Value\r\n"
+                                                    "2,05.12.2026 14:03,\"Tor;\"\"Nord\"\"\",'=1+1\r\n";
+}
+
+// The CSV's bytes: a byte order mark, the separator of the language, texts quoted where
+// needed, a formula defused, the date as the grid shows it.
+void TestPrint::csvBytes()
+{
+    QFETCH(int, language);
+    QFETCH(QByteArray, expected);
+    Texts texts;
+    texts.gLanguageOffset = qint16(language);
+    GridModel grid;
+    grid.rows = GridModel::makeRows(2);
+    grid.rows[1][12] = "Tor;\"Nord\"";
+    grid.rows[1][15] = "=1+1";
+    CsvExport::Table table{1, [&](int, int c) { return grid.rows[1][c]; }, {0, 2, 12, 15},
+                           {texts.ResText(5050), texts.ResText(5070), texts.ResText(5170),
+                            texts.ResText(5200)}};
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    QString error;
+    QVERIFY(CsvExport::write(out, table, CsvExport::separator(language), &error));
+    QCOMPARE(out.data(), expected);
 }
 
 QTEST_MAIN(TestPrint)
