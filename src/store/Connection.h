@@ -44,6 +44,10 @@ public:
     // Installs collation and LIKE on a fresh handle.
     static void registerFunctions(sqlite3 *db);
 
+    // What the functions of Database::orderRows read while an order runs on this
+    // connection (they are installed on every connection, and are null outside an order).
+    void *orderState = nullptr;
+
 private:
     // Only on close: record sets keep the statements they got from the cache.
     void clearCache();

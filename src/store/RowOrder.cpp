@@ -1,0 +1,364 @@
+// The row operations a grid over a large record set needs: select row ids, read rows by
+// row id, and order rows by keys computed from their fields, all done by the database.
+
+#include "store/BackgroundReader.h"
+#include "store/Connection.h"
+#include "store/Database.h"
+#include "store/Recordset.h"
+#include "store/SqlTranslator.h"
+#include "store/SqlValue.h"
+
+#include <sqlite3.h>
+
+#include <QHash>
+#include <QVarLengthArray>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace qvr {
+
+namespace {
+
+// Field types of a table by lower-case name.
+bool fieldTypes(Connection &connection, const QString &table, QHash<QString, FieldType> *types,
+                QString *error)
+{
+    sqlite3_stmt *st =
+        connection.prepare(QStringLiteral("SELECT name, type FROM pragma_table_info(?1)"), error);
+    if (!st)
+        return false;
+    const QByteArray name = table.toUtf8();
+    sqlite3_bind_text(st, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+    while (sqlite3_step(st) == SQLITE_ROW)
+        types->insert(SqlValue::columnText(st, 0).toLower(),
+                      FieldDef::typeFromDeclaration(SqlValue::columnText(st, 1)));
+    sqlite3_finalize(st);
+    if (types->isEmpty()) {
+        if (error)
+            *error = QStringLiteral("there is no table %1").arg(table);
+        return false;
+    }
+    return true;
+}
+
+struct OrderState
+{
+    const QList<OrderKey> *keys = nullptr;
+    QList<QVector<FieldType>> types; // per key, per field
+    std::vector<int> rank;           // place of each position in the order before; empty: itself
+    // Row id to position: a table by row id where the ids are dense, else sorted pairs.
+    qint64 base = 0;
+    std::vector<int> dense;
+    std::vector<std::pair<qint64, int>> sparse;
+
+    explicit OrderState(const std::vector<qint64> &ids)
+    {
+        if (ids.empty())
+            return;
+        const auto [lo, hi] = std::minmax_element(ids.cbegin(), ids.cend());
+        const quint64 span = quint64(*hi) - quint64(*lo) + 1;
+        if (span <= 4 * quint64(ids.size()) + 1024) {
+            base = *lo;
+            dense.assign(size_t(span), -1);
+            for (size_t i = 0; i < ids.size(); ++i)
+                dense[size_t(ids[i] - base)] = int(i);
+        } else {
+            sparse.reserve(ids.size());
+            for (size_t i = 0; i < ids.size(); ++i)
+                sparse.emplace_back(ids[i], int(i));
+            std::sort(sparse.begin(), sparse.end());
+        }
+    }
+    int position(qint64 rowid) const
+    {
+        if (!dense.empty()) {
+            const quint64 i = quint64(rowid) - quint64(base);
+            return i < dense.size() ? dense[size_t(i)] : -1;
+        }
+        const auto it = std::lower_bound(sparse.cbegin(), sparse.cend(), std::make_pair(rowid, -1));
+        return it != sparse.cend() && it->first == rowid ? it->second : -1;
+    }
+};
+
+const OrderState *stateOf(sqlite3_context *ctx)
+{
+    return static_cast<const OrderState *>(
+        static_cast<Connection *>(sqlite3_user_data(ctx))->orderState);
+}
+
+// qvr_order_pos(rowid): the row's position in the record set, null when it is not in it.
+void orderPosition(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    const OrderState *state = stateOf(ctx);
+    const int p = state ? state->position(sqlite3_value_int64(argv[0])) : -1;
+    if (p < 0)
+        sqlite3_result_null(ctx);
+    else
+        sqlite3_result_int(ctx, p);
+}
+
+// qvr_order_rank(position): where the row stood in the order before.
+void orderRank(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    const OrderState *state = stateOf(ctx);
+    const int p = sqlite3_value_int(argv[0]);
+    sqlite3_result_int(
+        ctx, state && p >= 0 && size_t(p) < state->rank.size() ? state->rank[size_t(p)] : p);
+}
+
+// The database compares keys fastest as the first field of a sort record when they are
+// plain texts or integers. A text key becomes its case-folded UTF-16 code units, each
+// written like a UTF-8 character of that value (1 to 3 bytes, surrogates too), so byte
+// order is code unit order, the order of QString; a number becomes an integer in the
+// order of the numbers.
+void resultText(sqlite3_context *ctx, const QString &text)
+{
+    // Plain ASCII, the common case, folds by lowering A to Z.
+    const bool ascii =
+        std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii) {
+        auto *bytes = static_cast<char *>(sqlite3_malloc64(quint64(text.size()) + 1));
+        if (!bytes) {
+            sqlite3_result_error_nomem(ctx);
+            return;
+        }
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char c = char(text.at(i).unicode());
+            bytes[i] = c >= 'A' && c <= 'Z' ? char(c + 32) : c;
+        }
+        sqlite3_result_text64(ctx, bytes, quint64(text.size()), sqlite3_free, SQLITE_UTF8);
+        return;
+    }
+    const QString folded = text.toCaseFolded();
+    auto *bytes = static_cast<unsigned char *>(sqlite3_malloc64(quint64(folded.size()) * 3 + 1));
+    if (!bytes) {
+        sqlite3_result_error_nomem(ctx);
+        return;
+    }
+    quint64 n = 0;
+    for (const QChar c : folded) {
+        const char16_t u = c.unicode();
+        if (u < 0x80) {
+            bytes[n++] = static_cast<unsigned char>(u);
+        } else if (u < 0x800) {
+            bytes[n++] = static_cast<unsigned char>(0xC0 | (u >> 6));
+            bytes[n++] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+        } else {
+            bytes[n++] = static_cast<unsigned char>(0xE0 | (u >> 12));
+            bytes[n++] = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
+            bytes[n++] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+        }
+    }
+    sqlite3_result_text64(ctx, reinterpret_cast<const char *>(bytes), n, sqlite3_free, SQLITE_UTF8);
+}
+
+void resultNumber(sqlite3_context *ctx, double v)
+{
+    if (v == 0)
+        v = 0; // -0 equals 0
+    qint64 bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    // Negative numbers count down from the smallest integer.
+    if (bits < 0)
+        bits ^= std::numeric_limits<qint64>::max();
+    sqlite3_result_int64(ctx, bits);
+}
+
+// qvr_order_key(k, rowid, field...): key k of the row.
+void orderKey(sqlite3_context *ctx, int argc, sqlite3_value **argv)
+{
+    const OrderState *state = stateOf(ctx);
+    const int k = sqlite3_value_int(argv[0]);
+    if (!state || k < 0 || k >= state->keys->size()) {
+        sqlite3_result_error(ctx, "qvr_order_key outside an order", -1);
+        return;
+    }
+    const QVector<FieldType> &types = state->types.at(k);
+    if (argc - 2 != types.size()) {
+        sqlite3_result_error(ctx, "qvr_order_key with the wrong fields", -1);
+        return;
+    }
+    QVarLengthArray<QVariant, 8> values(types.size());
+    for (int i = 0; i < types.size(); ++i)
+        values[i] = SqlValue::read(argv[i + 2], types.at(i));
+    const QVariant v =
+        state->keys->at(k).value(values.constData(), state->position(sqlite3_value_int64(argv[1])));
+    if (v.typeId() == QMetaType::QString)
+        resultText(ctx, v.toString());
+    else if (!v.isValid() || v.isNull())
+        sqlite3_result_null(ctx);
+    else
+        resultNumber(ctx, v.toDouble());
+}
+
+} // namespace
+
+void registerOrderFunctions(sqlite3 *db, Connection *connection)
+{
+    // Only for the program's own statements, never from a file's schema.
+    const int flags = SQLITE_UTF8 | SQLITE_DIRECTONLY;
+    sqlite3_create_function_v2(db, "qvr_order_pos", 1, flags, connection, orderPosition, nullptr,
+                               nullptr, nullptr);
+    sqlite3_create_function_v2(db, "qvr_order_key", -1, flags, connection, orderKey, nullptr,
+                               nullptr, nullptr);
+    sqlite3_create_function_v2(db, "qvr_order_rank", 1, flags, connection, orderRank, nullptr,
+                               nullptr, nullptr);
+}
+
+std::unique_ptr<Recordset> Database::openRecordset(const QString &sql,
+                                                   std::shared_ptr<std::vector<qint64>> ids,
+                                                   QString *error)
+{
+    if (!isOpen()) {
+        fail(QStringLiteral("no database is open"), error);
+        return nullptr;
+    }
+    std::unique_ptr<Recordset> rs(new Recordset);
+    QString why;
+    if (!rs->open(m_connection, sql, &why, std::move(ids))) {
+        fail(why, error);
+        return nullptr;
+    }
+    return rs;
+}
+
+bool Database::selectRowIds(const QString &sql, int limit, std::vector<qint64> *ids, QString *error)
+{
+    if (!isOpen())
+        return fail(QStringLiteral("no database is open"), error);
+    Recordset::Plan plan;
+    QString why;
+    if (!Recordset::plan(*m_connection, sql, &plan, &why) ||
+        !Recordset::selectRowIds(*m_connection, plan.rowIdSql, limit, ids, &why))
+        return fail(why, error);
+    return true;
+}
+
+bool Database::readRows(const QString &table, const QStringList &fields, const qint64 *ids,
+                        int count, const std::function<void(int, const QVariant *)> &row,
+                        QString *error)
+{
+    if (!isOpen())
+        return fail(QStringLiteral("no database is open"), error);
+    QHash<QString, FieldType> types;
+    QString why;
+    if (!fieldTypes(*m_connection, table, &types, &why))
+        return fail(why, error);
+    QStringList columns;
+    QVector<FieldType> columnTypes;
+    for (const QString &f : fields) {
+        const auto it = types.constFind(f.toLower());
+        if (it == types.cend())
+            return fail(QStringLiteral("the table %1 has no field %2").arg(table, f), error);
+        columns << SqlTranslator::quoteIdentifier(f);
+        columnTypes << it.value();
+    }
+    sqlite3_stmt *st = m_connection->statement(
+        QStringLiteral("SELECT ") + columns.join(QLatin1Char(',')) + QStringLiteral(" FROM ") +
+            SqlTranslator::quoteIdentifier(table) + QStringLiteral(" WHERE rowid=?1"),
+        &why, true);
+    if (!st)
+        return fail(why, error);
+    QVector<QVariant> values(fields.size());
+    for (int i = 0; i < count; ++i) {
+        sqlite3_bind_int64(st, 1, ids[i]);
+        const int rc = sqlite3_step(st);
+        if (rc == SQLITE_ROW) {
+            for (int c = 0; c < columnTypes.size(); ++c)
+                values[c] = SqlValue::read(st, c, columnTypes.at(c));
+            row(i, values.constData());
+        } else if (rc != SQLITE_DONE) {
+            why = m_connection->errorText();
+            sqlite3_reset(st);
+            return fail(why, error);
+        }
+        sqlite3_reset(st);
+    }
+    return true;
+}
+
+bool Database::orderRows(const QString &table, const std::vector<qint64> &ids,
+                         const QList<OrderKey> &keys, const std::vector<int> *previous,
+                         std::vector<int> *order, QString *error)
+{
+    if (!isOpen())
+        return fail(QStringLiteral("no database is open"), error);
+    QHash<QString, FieldType> types;
+    QString why;
+    if (!fieldTypes(*m_connection, table, &types, &why))
+        return fail(why, error);
+    OrderState state(ids);
+    state.keys = &keys;
+    if (previous) {
+        state.rank.assign(ids.size(), -1);
+        for (size_t i = 0; i < previous->size(); ++i)
+            if ((*previous)[i] >= 0 && size_t((*previous)[i]) < ids.size())
+                state.rank[size_t((*previous)[i])] = int(i);
+    }
+    QString orderBy;
+    for (int k = 0; k < keys.size(); ++k) {
+        QVector<FieldType> keyTypes;
+        orderBy += QStringLiteral("qvr_order_key(%1,rowid").arg(k);
+        for (const QString &f : keys.at(k).fields) {
+            const auto it = types.constFind(f.toLower());
+            if (it == types.cend())
+                return fail(QStringLiteral("the table %1 has no field %2").arg(table, f), error);
+            keyTypes << it.value();
+            orderBy += QLatin1Char(',') + SqlTranslator::quoteIdentifier(f);
+        }
+        state.types << keyTypes;
+        orderBy += keys.at(k).descending ? QStringLiteral(") DESC,") : QStringLiteral("),");
+    }
+    // Equal keys keep the order before: a stable sort.
+    orderBy += QStringLiteral("qvr_order_rank(qvr_order_pos(rowid))");
+    sqlite3_stmt *st = m_connection->prepare(
+        QStringLiteral("SELECT qvr_order_pos(rowid) FROM ") +
+            SqlTranslator::quoteIdentifier(table) +
+            QStringLiteral(" NOT INDEXED WHERE qvr_order_pos(rowid) IS NOT NULL ORDER BY ") +
+            orderBy,
+        &why, true);
+    if (!st)
+        return fail(why, error);
+    m_connection->orderState = &state;
+    order->clear();
+    order->reserve(ids.size());
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+        order->push_back(sqlite3_column_int(st, 0));
+    if (rc != SQLITE_DONE)
+        why = m_connection->errorText();
+    sqlite3_finalize(st);
+    m_connection->orderState = nullptr;
+    if (rc != SQLITE_DONE)
+        return fail(why, error);
+    return true;
+}
+
+qint64 Database::rowIdSpan(const QString &table)
+{
+    if (!isOpen())
+        return 0;
+    const QString t = SqlTranslator::quoteIdentifier(table);
+    QString why;
+    // Two lookups at the ends of the table, not a scan.
+    sqlite3_stmt *st = m_connection->prepare(
+        QStringLiteral("SELECT (SELECT max(rowid) FROM %1) - (SELECT min(rowid) FROM %1) + 1")
+            .arg(t),
+        &why, true);
+    if (!st)
+        return 0;
+    const qint64 span = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int64(st, 0) : 0;
+    sqlite3_finalize(st);
+    return std::max<qint64>(span, 0);
+}
+
+BackgroundReader &Database::background()
+{
+    if (!m_background)
+        m_background = std::make_unique<BackgroundReader>(m_path);
+    return *m_background;
+}
+
+} // namespace qvr
