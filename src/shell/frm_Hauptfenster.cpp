@@ -538,6 +538,7 @@ void frm_Hauptfenster::printFile()
         // What is printed is every row the window will show, in the order it will show them.
         history->finishBackgroundWork();
         source.grid = history->gridModel();
+        source.rows = std::make_shared<const GridRowSource>(history->gridModel()->rows());
     }
     source.gFileName = m_file.gFileName;
     source.versionText = m_panels[3]->text();
