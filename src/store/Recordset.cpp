@@ -126,7 +126,6 @@ void Recordset::close()
     m_afterLast = true;
     m_editMode = EditMode::None;
     m_current = RowCache();
-    m_other = RowCache();
 }
 
 namespace {
@@ -804,81 +803,6 @@ QVariant Recordset::field(const QString &name) const
         return QVariant();
     }
     return field(i);
-}
-
-QVariant Recordset::valueAt(int position, int index) const
-{
-    if (!checkOpen())
-        return QVariant();
-    if (position < 0 || position >= int(m_ids->size()) || index < 0 || index >= m_fields.size()) {
-        fail(QStringLiteral("position %1, field %2 is outside the record set").arg(position).arg(index));
-        return QVariant();
-    }
-    const QVector<QVariant> *row = cachedRow(m_other, (*m_ids)[size_t(position)]);
-    return row ? row->at(index) : QVariant();
-}
-
-bool Recordset::readFields(const QList<int> &fields,
-                           const std::function<void(int, const QVariant *)> &row) const
-{
-    if (!checkOpen())
-        return false;
-    QString sql = QStringLiteral("SELECT rowid");
-    for (int f : fields) {
-        if (f < 0 || f >= m_fields.size())
-            return fail(QStringLiteral("field %1 is outside the record set").arg(f));
-        sql += QLatin1Char(',') + SqlTranslator::quoteIdentifier(m_fields.at(f).name);
-    }
-    sql += QStringLiteral(" FROM ") + m_tableQuoted;
-    QString why;
-    sqlite3_stmt *st = m_connection->prepare(sql, &why, true);
-    if (!st)
-        return fail(why);
-    ensurePositionIndex();
-    QVector<QVariant> values(fields.size());
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        const auto it = m_positionOf.constFind(sqlite3_column_int64(st, 0));
-        if (it == m_positionOf.cend())
-            continue;
-        for (int i = 0; i < fields.size(); ++i)
-            values[i] = SqlValue::read(st, i + 1, m_fields.at(fields.at(i)).type);
-        row(it.value(), values.constData());
-    }
-    sqlite3_finalize(st);
-    if (rc != SQLITE_DONE)
-        return fail(m_connection->errorText());
-    return true;
-}
-
-QVector<QVariant> Recordset::columnValues(int index) const
-{
-    QVector<QVariant> values;
-    if (!checkOpen())
-        return values;
-    if (index < 0 || index >= m_fields.size()) {
-        fail(QStringLiteral("there is no field %1").arg(index));
-        return values;
-    }
-    QString why;
-    sqlite3_stmt *st = m_connection->prepare(QStringLiteral("SELECT rowid, ")
-                                                 + SqlTranslator::quoteIdentifier(m_fields.at(index).name)
-                                                 + QStringLiteral(" FROM ") + m_tableQuoted,
-                                             &why, true);
-    if (!st) {
-        fail(why);
-        return values;
-    }
-    ensurePositionIndex();
-    values.resize(qsizetype(m_ids->size()));
-    const FieldType type = m_fields.at(index).type;
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        const auto it = m_positionOf.constFind(sqlite3_column_int64(st, 0));
-        if (it != m_positionOf.cend())
-            values[it.value()] = SqlValue::read(st, 1, type);
-    }
-    sqlite3_finalize(st);
-    return values;
 }
 
 } // namespace qvr

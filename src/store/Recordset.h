@@ -9,7 +9,6 @@
 #include <QVariant>
 #include <QVector>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -82,20 +81,6 @@ public:
     // (Qt::UTC, see OleDate), Text as QString.
     QVariant field(const QString &name) const;
     QVariant field(int index) const;
-    // A field of any record by position, without moving the current record (for a grid).
-    QVariant valueAt(int position, int index) const;
-    // The given fields of every record in one pass over the table, without moving the
-    // current record: `row` gets each record's position and its values in `fields` order.
-    // Records that no longer exist are left out. For grids over large record sets, where a
-    // lookup per row would cost seconds.
-    bool readFields(const QList<int> &fields,
-                    const std::function<void(int position, const QVariant *values)> &row) const;
-
-    // One field of every record in record-set order, read in one pass over the table (for
-    // sorting or sizing a grid column without reading row by row). Null where a row has
-    // no value; empty on error.
-    QVector<QVariant> columnValues(int index) const;
-
     // The row ids of the records in record-set order. The list is shared, not copied: later
     // changes of the record set (add, delete) do not reach a list handed out before.
     std::shared_ptr<const std::vector<qint64>> rowIds() const { return m_ids; }
@@ -196,7 +181,6 @@ private:
     };
     const QVector<QVariant> *cachedRow(RowCache &cache, qint64 rowid) const;
     mutable RowCache m_current;
-    mutable RowCache m_other;
     mutable QString m_lastError;
 };
 
