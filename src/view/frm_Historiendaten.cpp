@@ -385,9 +385,10 @@ void frm_Historiendaten::GridClick(int row, int column)
     if (column < 0 || column >= GridCellFormatter::ColumnCount || row < 0
         || row > m_model->rowCount())
         return;
-    // The grid shows the first screen of a record set still being selected: the click
-    // runs when it is complete (the rows shown keep their places).
-    if (m_firstRowsShown) {
+    // While a record set is selected a sort waits for it, and so does a click on a row of
+    // its first screen (those rows keep their places); a row of the set shown before is
+    // still gHistoryRecordset's.
+    if ((row == 0 && m_loadGeneration != 0) || (row > 0 && m_firstRowsShown)) {
         m_deferred.append([this, row, column] { GridClick(row, column); });
         return;
     }
