@@ -3,6 +3,7 @@
 #include "view/GridRowSource.h"
 #include "view/HistoryGridModel.h"
 #include "view/frm_Historiendaten.h"
+#include "view/frm_drucken.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
@@ -569,6 +570,31 @@ private slots:
         QCOMPARE(win.model()->cellText(0, 1), QStringLiteral("7"));
         QCOMPARE(detail.size(), 1);
         QCOMPARE(win.w->statusText(), QStringLiteral("1.500 Ereignisse"));
+    }
+
+    // The printout reads the rows as the grid shows them when it opens (sorted, each with
+    // its "Nr."), again for each page; a later sort of the grid does not change its pages.
+    void printoutReadsRowsAsShown()
+    {
+        Window win;
+        QVERIFY(win.fx->create());
+        for (int i = 1; i <= 3; ++i)
+            QVERIFY(
+                win.fx->addEvent({{"TableauAdresse", i}, {"Text1", QString("T%1").arg(4 - i)}}));
+        win.open();
+        win.w->GridClick(0, 12);
+        frm_drucken print(win.fx->texts, win.fx->asker,
+                          {nullptr, "a.his", "3.4", "T",
+                           std::make_shared<const GridRowSource>(win.model()->rows())},
+                          {});
+        print.load();
+        win.w->GridClick(0, 12);
+        QStringList printed;
+        for (int r = 0; r < 3; ++r)
+            printed << print.document().rowCells(0, r).at(0) +
+                           print.document().rowCells(0, r).at(9);
+        QCOMPARE(printed, (QStringList{"3T1", "2T2", "1T3"}));
+        QCOMPARE(win.model()->cellText(0, 0), QStringLiteral("1"));
     }
 
     void modelContract()
