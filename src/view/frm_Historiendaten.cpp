@@ -194,6 +194,13 @@ bool frm_Historiendaten::ShowRecords(const QString &sql, Purpose purpose)
         return true;
     }
 
+    // The headers show at once, before any row.
+    if (!m_model->hasFormatter()) {
+        m_model->setRows(
+            std::make_shared<const std::vector<qint64>>(),
+            GridCellFormatter(m_texts, m_readout.gDeviceClass, m_readout.gTextLanguage));
+        sizeColumns();
+    }
     const quint64 generation = ++m_generations;
     m_loadGeneration = generation;
     auto all = std::make_shared<std::vector<qint64>>();
