@@ -4,6 +4,7 @@
 #include "store/BackgroundReader.h"
 #include "store/Connection.h"
 #include "store/Database.h"
+#include "store/HistorySchema.h"
 #include "store/Recordset.h"
 #include "store/SqlTranslator.h"
 #include "store/SqlValue.h"
@@ -29,11 +30,15 @@ bool fieldTypes(Connection &connection, const QString &table, QHash<QString, Fie
         connection.prepare(QStringLiteral("SELECT name, type FROM pragma_table_info(?1)"), error);
     if (!st)
         return false;
-    const QByteArray name = table.toUtf8();
-    sqlite3_bind_text(st, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
-    while (sqlite3_step(st) == SQLITE_ROW)
-        types->insert(SqlValue::columnText(st, 0).toLower(),
-                      FieldDef::typeFromDeclaration(SqlValue::columnText(st, 1)));
+    const QByteArray tableUtf8 = table.toUtf8();
+    sqlite3_bind_text(st, 1, tableUtf8.constData(), int(tableUtf8.size()), SQLITE_TRANSIENT);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        // As a record set reads them: the history tables' fields keep this program's types.
+        const QString name = SqlValue::columnText(st, 0);
+        const FieldType own = HistorySchema::fieldType(table, name);
+        const FieldType declared = FieldDef::typeFromDeclaration(SqlValue::columnText(st, 1));
+        types->insert(name.toLower(), own != FieldType::Unknown ? own : declared);
+    }
     sqlite3_finalize(st);
     if (types->isEmpty()) {
         if (error)

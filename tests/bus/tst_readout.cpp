@@ -133,6 +133,17 @@ void TestReadout::sequence_data()
                                         << "IDNM? 1|LCDH|LCDH?|LCDRA 001|LCDRH 001|LCDRP 012|LCDRT 005|"
                                            "LCDRA 001|LCDRH 002|LCDRA 002|LCDRH 003*5"
                                         << QList<int>{30020} << false << QList<int>{} << false;
+    // An empty answer adds no row: nothing is copied or asked for it.
+    QTest::newRow("empty answer to an entry")
+        << kZl + "entry address=7 start=\"2026-03-07 01:00\"\nfault kind=empty command=LCDRH "
+                 "index=5\n"
+        << "USB" << zlAll.chopped(5) + "LCDRH 005|LCDST" << QList<int>{} << true
+        << QList<int>{12, 12, 0, 7} << false;
+    QTest::newRow("address table row answered with the one before")
+        << kPv + "alarm ext=0 int=5 kind=01 text=\"\"\nfault kind=failcheck command=RQRAA index=2\n"
+        << "RS232"
+        << "IDNM? 1|LCDH|RQRTS|RQNA?|RQRAA 001|RQRAA 002*5|LCDST" << QList<int>{30050} << false
+        << QList<int>{} << true;
     QTest::newRow("garbage between frames")
         << kZl + "fault garbage=1\n" << "USB" << zlAll << QList<int>{} << true
         << QList<int>{12, 12, 0, 7} << false;
@@ -193,25 +204,25 @@ void TestReadout::secondReadoutOverwrites()
 
 void TestReadout::fileRefuses_data()
 {
-    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<QString>("fault");
     QTest::addColumn<QList<int>>("messages");
     QTest::addColumn<QList<int>>("temp");
 
-    // The fourth entry cannot be stored: the panel is released and nothing is merged.
+    // The fourth entry cannot be stored (it collides with the third): the panel is
+    // released and nothing is merged.
     QTest::newRow("entry refused by the file")
-        << "CREATE TRIGGER refuse BEFORE INSERT ON TEMP WHEN NEW.ParameterNummer = 7 "
-           "BEGIN SELECT RAISE(ABORT, 'disk full'); END"
+        << "CREATE UNIQUE INDEX refuse ON TEMP (TableauAdresse) WHERE ParameterNummer IN (0, 7)"
         << QList<int>{30050} << QList<int>{12, 12, 0};
     // The merge fails as a whole: HISTORY stays as it was, TEMP keeps the read-out.
-    QTest::newRow("merge refused by the file")
-        << "CREATE TRIGGER refuse BEFORE INSERT ON HISTORY "
-           "BEGIN SELECT RAISE(ABORT, 'disk full'); END"
-        << QList<int>{31100} << QList<int>{12, 12, 0, 7};
+    QString refusing = HistorySchema::eventTable(QStringLiteral("HISTORY")).createSql();
+    refusing.insert(refusing.size() - 1, QStringLiteral(", CHECK (0)"));
+    QTest::newRow("merge refused by the file") << QStringLiteral("DROP TABLE HISTORY; ") + refusing
+                                               << QList<int>{31100} << QList<int>{12, 12, 0, 7};
 }
 
 void TestReadout::fileRefuses()
 {
-    QFETCH(QString, trigger);
+    QFETCH(QString, fault);
     QFETCH(QList<int>, messages);
     QFETCH(QList<int>, temp);
 
@@ -219,7 +230,7 @@ void TestReadout::fileRefuses()
     const PanelScenario s = scenarioFrom(kZl, &error);
     ReadoutRig rig(s, QStringLiteral("USB"), QStringLiteral("9600"));
     QVERIFY2(rig.ready, qPrintable(rig.error));
-    QVERIFY2(rig.store.gDatabase->execute(trigger, &error), qPrintable(error));
+    QVERIFY2(rig.store.gDatabase->execute(fault, &error), qPrintable(error));
     QVERIFY(rig.run(s.address));
     QCOMPARE(rig.presenter.messages, messages);
     QVERIFY(rig.presenter.closed);

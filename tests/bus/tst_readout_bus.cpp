@@ -1,3 +1,5 @@
+#include "bus/BusSearch.h"
+#include "bus/SiteReadout.h"
 #include "readout_helper.h"
 
 #include <QTest>
@@ -37,6 +39,10 @@ private slots:
     void silentBus();
     void silentPanel_data();
     void silentPanel();
+    void stop_data();
+    void stop();
+    void search_data();
+    void search();
 };
 
 void TestReadoutBus::takeover_data()
@@ -214,6 +220,163 @@ void TestReadoutBus::silentPanel()
     QCOMPARE(rig.readout.gNewData, false);
     const QStringList sent = rig.sim->framesFromPc();
     QCOMPARE(sent.mid(sent.size() - last.size()), last);
+}
+
+void TestReadoutBus::stop_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("connection");
+    QTest::addColumn<QString>("when");
+    QTest::addColumn<QStringList>("after"); // frames the PC sent from the stop on
+    QTest::addColumn<int>("history");       // HISTORY rows afterwards
+    QTest::addColumn<QList<int>>("messages");
+    QTest::addColumn<bool>("masterHasBus"); // the master station polls again
+
+    const QString panel = QStringLiteral("panel class=ZL address=17\ngenerate count=10 seed=3\n");
+    const QString master = panel + kMaster + "queries=\":;101:MAST?\"";
+    const QString lcdst = QStringLiteral(":;017:LCDST");
+    const QString mastBack = QStringLiteral(":;100:MAST? 101");
+    const QString ack = QStringLiteral("::101:");
+    QTest::newRow("listening") << master + "\n" << "int." << "listening" << QStringList{} << 0
+                               << QList<int>{} << true;
+    QTest::newRow("answered the master's query") << master + "\n" << "int." << "answered"
+                                                 << QStringList{mastBack, ack} << 0
+                                                 << QList<int>{} << true;
+    QTest::newRow("after the takeover") << master + "\n" << "int." << "takeover"
+                                        << QStringList{mastBack, ack} << 0 << QList<int>{} << true;
+    QTest::newRow("mid-transfer") << master + "\n" << "ext." << "transfer"
+                                  << QStringList{lcdst, mastBack, ack} << 0 << QList<int>{} << true;
+    QTest::newRow("mid-transfer, direct") << panel << "USB" << "transfer" << QStringList{lcdst}
+                                          << 0 << QList<int>{} << false;
+    // Bounded: two tries of the return, then the port closes all the same.
+    QTest::newRow("mid-transfer, master never takes back")
+        << master + " nevertakesback=1\n" << "int." << "transfer"
+        << QStringList{lcdst, mastBack, mastBack} << 0 << QList<int>{30040} << false;
+    // The end goes on to its merge; the stop is answered after it.
+    QTest::newRow("during the end") << master + "\n" << "int." << "end" << QStringList{} << 10
+                                    << QList<int>{} << true;
+}
+
+// A read-out stopped from outside hands the panel and the bus back and merges nothing.
+void TestReadoutBus::stop()
+{
+    QFETCH(QString, scenario);
+    QFETCH(QString, connection);
+    QFETCH(QString, when);
+    QFETCH(QStringList, after);
+    QFETCH(int, history);
+    QFETCH(QList<int>, messages);
+    QFETCH(bool, masterHasBus);
+
+    ReadoutRig rig(::scenario(scenario), connection, QStringLiteral("9600"), true);
+    QVERIFY2(rig.ready, qPrintable(rig.error));
+    bool failed = false;
+    rig.link->OpenBusPort(failed);
+    QVERIFY(!failed);
+    rig.driver = std::make_unique<PanelSimDriver>(*rig.sim, rig.line.device(), rig.clock);
+    rig.readout.gDeviceAddress = 17;
+    QVERIFY(rig.engine->StartReadout());
+
+    const ReadoutState &r = rig.readout;
+    const std::function<bool()> due = [&] {
+        if (when == "listening")
+            return r.gBusStage == 1;
+        if (when == "answered")
+            return r.gBusStage == 2;
+        if (when == "takeover")
+            return r.gBusStage == 3 && r.gMasterAddress == 100 && !r.gNewData;
+        if (when == "transfer")
+            return r.gHistoryIndex > 3;
+        return r.gReadoutActive && rig.timers.Timer_Delay->isEnabled(); // closing the port
+    };
+    // Checked between events, also inside the waits of the read-out's end.
+    qsizetype sentBefore = -1;
+    bool stopped = false;
+    std::function<void()> probe = [&] {
+        if (!due()) {
+            rig.clock.callLater(1, probe);
+            return;
+        }
+        sentBefore = rig.line.host().written().size();
+        rig.engine->requestStop([&] { stopped = true; });
+    };
+    probe();
+    QVERIFY(rig.clock.runUntil([&] { return stopped; }, 60000));
+
+    QStringList sent;
+    for (const QByteArray &frame : rig.line.host().written().mid(sentBefore).split('\n'))
+        if (!frame.isEmpty())
+            sent << QString::fromLatin1(frame.left(frame.indexOf('&')));
+    QCOMPARE(sent, after);
+    QCOMPARE(rig.addresses(HistorySchema::HISTORY).size(), history);
+    QCOMPARE(rig.engine->outcome(),
+             history > 0 ? ReadoutEngine::Outcome::Success : ReadoutEngine::Outcome::Stopped);
+    QCOMPARE(rig.presenter.messages, messages);
+    QCOMPARE(rig.sim->masterHoldsBus(), masterHasBus);
+    QVERIFY(!rig.line.host().isOpen());
+    QVERIFY(!rig.engine->running());
+}
+
+void TestReadoutBus::search_data()
+{
+    QTest::addColumn<QString>("baud");
+    QTest::addColumn<int>("turnaround"); // ms from the request to the answer of the panel at 2
+    QTest::addColumn<QString>("panel");  // its identification, type and model
+    QTest::addColumn<QList<int>>("found");
+
+    // The window, from the send: 48 characters' time plus 30 ms, 80 ms at 9600 baud and
+    // 39 ms at 57600. Request and answer take 39 ms and 8 ms of it on the line, each
+    // rounded up to whole milliseconds.
+    QTest::newRow("9600, answer inside the window") << "9600" << 40 << "ZL 2900" << QList<int>{2};
+    QTest::newRow("9600, answer just after it") << "9600" << 43 << "ZL 2900" << QList<int>{};
+    QTest::newRow("57600, inside") << "57600" << 29 << "RQ 370" << QList<int>{2};
+    QTest::newRow("57600, just after") << "57600" << 32 << "RQ 370" << QList<int>{};
+    QTest::newRow("not a supported panel") << "9600" << 0 << "ZL 9999" << QList<int>{};
+}
+
+// The search takes the bus from the master, asks every address once with an answer window
+// chosen from the baud rate, and hands the bus back well within 20 s for 99 addresses.
+void TestReadoutBus::search()
+{
+    QFETCH(QString, baud);
+    QFETCH(int, turnaround);
+    QFETCH(QString, panel);
+    QFETCH(QList<int>, found);
+
+    const QStringList id = panel.split(' ');
+    ReadoutRig rig(
+        scenario(QStringLiteral("panel class=ZL address=2 type=%1 model=%2\n").arg(id[0], id[1]) +
+                 kMaster + "queries=\":;101:MAST?\"\n" +
+                 QStringLiteral("timing turnaround=%1\n").arg(turnaround)),
+        QStringLiteral("int."), baud, true);
+    QVERIFY2(rig.ready, qPrintable(rig.error));
+    bool failed = false;
+    rig.link->OpenBusPort(failed);
+    QVERIFY(!failed);
+    rig.driver = std::make_unique<PanelSimDriver>(*rig.sim, rig.line.device(), rig.clock);
+    BusSearch search(*rig.link, rig.clock);
+    QList<qint64> asked;
+    search.asking = [&](int, int, int) { asked << rig.clock.nowMs(); };
+    bool over = false;
+    search.finished = [&] { over = true; };
+    QList<int> all;
+    bool every = false;
+    QVERIFY(SiteReadout::ParseAddressList("all", &all, &every));
+    search.start(all);
+    QVERIFY(rig.clock.runUntil([&] { return over; }, 60000));
+
+    QList<int> addresses;
+    for (const BusSearch::Panel &p : search.panels())
+        addresses << p.address;
+    QCOMPARE(addresses, found);
+    QCOMPARE(asked.size(), 99);
+    // A silent address costs the pause before the send and the window.
+    QCOMPARE(asked[1] - asked[0], BusLink::kPauseMs + BusSearch::answerWindowMs(baud.toInt()));
+    QCOMPARE(search.endMessage(), 0);
+    QVERIFY(rig.sim->masterHoldsBus());
+    const qint64 held = rig.sim->stats().masterReleasedMs;
+    QVERIFY2(held > 0 && held < 20000, qPrintable(QString::number(held)));
+    QVERIFY(!rig.line.host().isOpen());
 }
 
 QTEST_GUILESS_MAIN(TestReadoutBus)

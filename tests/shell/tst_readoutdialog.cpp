@@ -19,10 +19,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
@@ -52,10 +54,7 @@ public:
     QStringList dialogsSeen;
     QStringList statuses;
     QList<int> frames;
-    bool timersOffAfterCancel = false;
-    bool portClosedAfterCancel = false;
     std::function<bool()> portOpen;
-    std::function<bool()> busTimersOn;
 
 private:
     void step()
@@ -95,10 +94,7 @@ private:
         }
         if (cancelWhen && cancelWhen(*dlg)) {
             cancelWhen = nullptr;
-            QPointer<frm_Daten_empfangen> guard(dlg);
             dlg->reject();
-            timersOffAfterCancel = !busTimersOn() && (!guard || !guard->animationRunning());
-            portClosedAfterCancel = !portOpen();
             return;
         }
         if (second->isEnabled() && second->text() == QLatin1String("OK")) {
@@ -142,11 +138,6 @@ struct Rig
     {
         u = std::make_unique<User>(&clock, address);
         u->portOpen = [this] { return line.host().isOpen(); };
-        u->busTimersOn = [this] {
-            BusTimers &t = w().busConnection().timers();
-            return t.Timer_Timeout->isEnabled() || t.Timer_Busaktivität->isEnabled() ||
-                   t.Timer_Masterübernahme->isEnabled();
-        };
         return *u;
     }
 
@@ -175,10 +166,12 @@ private slots:
     void endsInError();
     void cancelDuringReadout_data();
     void cancelDuringReadout();
+    void closeDuringEnd();
     void portDoesNotOpen();
     void demoOverPseudoTerminal();
     void addressLabelAndList_data();
     void addressLabelAndList();
+    void sitePanels();
 };
 
 void TestReadoutDialog::wholeReadoutFromMenu()
@@ -298,14 +291,43 @@ void TestReadoutDialog::cancelDuringReadout()
 
     r.w().runFileCommand(1);
 
-    QVERIFY(u.timersOffAfterCancel);
-    QVERIFY(u.portClosedAfterCancel);
+    BusTimers &t = r.w().busConnection().timers();
+    QVERIFY(!t.Timer_Timeout->isEnabled() && !t.Timer_Busaktivität->isEnabled() &&
+            !t.Timer_Masterübernahme->isEnabled());
+    QVERIFY(!r.line.host().isOpen());
+    // A running transfer is ended before the dialog goes.
+    QCOMPARE(r.sim->panelRequests().value(r.sim->panelRequests().size() - 1) == ":;017:LCDST",
+             afterEntries > 0);
     QCOMPARE(r.f.asker().messageTexts(), asked);
     // Saving an untitled file asks for a name; the cancelled save leaves the data unsaved.
     QCOMPARE(r.w().fileState().gNewData, unsaved);
     QCOMPARE(readout.gBusStage, quint8(0));
     QVERIFY(!readout.gReadoutActive);
     QVERIFY(r.w().historyWindow());
+}
+
+// Closed while the read-out's end closes the port: the save question waits for the merge.
+void TestReadoutDialog::closeDuringEnd()
+{
+    Rig r(zl(30));
+    r.f.asker().answers << Asker::Answer::Yes;
+    r.f.asker().saveNames << r.f.path("plant.his");
+    r.user(17);
+    BusTimers &t = r.w().busConnection().timers();
+    std::function<void()> probe = [&] {
+        auto *dlg = qobject_cast<frm_Daten_empfangen *>(QApplication::activeModalWidget());
+        if (dlg && r.w().readoutState().gReadoutActive && t.Timer_Delay->isEnabled())
+            dlg->reject();
+        else
+            r.clock.callLater(5, probe);
+    };
+    probe();
+
+    r.w().runFileCommand(1);
+
+    QCOMPARE(r.f.asker().messageTexts(), (QStringList{kSave, "save"}));
+    QCOMPARE(ShellFixture::historyRows(r.f.path("plant.his")), 30);
+    QVERIFY(!r.w().fileState().gNewData);
 }
 
 void TestReadoutDialog::portDoesNotOpen()
@@ -409,6 +431,53 @@ void TestReadoutDialog::addressLabelAndList()
     QCOMPARE(r.line.host().openCount(), opens);
     dialog.reject();
     QVERIFY(!r.line.host().isOpen());
+}
+
+// Several panels: the bus searched, the panels found read one after the other into the
+// file, one summary, the save question.
+void TestReadoutDialog::sitePanels()
+{
+    Rig r(zl(20));
+    r.sim->addPanel(PanelScenario::generate(PanelScenario::Layout::PV, 12, 5, 5));
+    r.f.asker().answers << Asker::Answer::Ok << Asker::Answer::Ok << Asker::Answer::Yes;
+    r.f.asker().saveNames << r.f.path("site.his");
+    QString list;
+    int step = 0;
+    QTimer user;
+    connect(&user, &QTimer::timeout, [&] {
+        auto *dlg = qobject_cast<frm_Daten_empfangen *>(QApplication::activeModalWidget());
+        if (!dlg || (step == 0 && !r.line.host().isOpen()))
+            return;
+        auto *start = dlg->findChild<QPushButton *>("Command1(0)");
+        auto *second = dlg->findChild<QPushButton *>("Command1(1)");
+        if (step == 0) {
+            dlg->findChild<QRadioButton *>("optMehrereGeraete")->click();
+            dlg->findChild<QPushButton *>("cmdBusSuchen")->click();
+            step = 1;
+        } else if (step == 1 && start->isEnabled()) {
+            list = dlg->findChild<QLineEdit *>("txtAdressliste")->text();
+            start->click();
+            step = 2;
+        } else if (step == 2 && second->text() == QLatin1String("OK")) {
+            second->click();
+        } else {
+            r.clock.advance(25);
+        }
+    });
+    user.start(0);
+
+    r.w().runFileCommand(1);
+
+    QCOMPARE(list, QString("5,17"));
+    QCOMPARE(
+        r.f.asker().messageTexts(),
+        (QStringList{"Panels found:\nAddress 5: PV 370, class PV\nAddress 17: ZL 2900, class ZL",
+                     "Read-out results:\nAddress 5 (PV 370): 12 entries read\n"
+                     "Address 17 (ZL 2900): 20 entries read",
+                     kSave, "save"}));
+    QCOMPARE(ShellFixture::historyRows(r.f.path("site.his")), 32);
+    QVERIFY(!r.line.host().isOpen());
+    QVERIFY(r.w().menuBar()->isEnabled());
 }
 
 QTEST_MAIN(TestReadoutDialog)

@@ -1,11 +1,15 @@
 // New, open, save and save-as of history files: names of files and working copies, the
-// caption, files that are not history files, names that end in "tmp", failed saves and the
-// save question.
+// caption, files that are not history files or in use, names that end in "tmp", other
+// files under working copies' names, failed saves, the save question, and files whose
+// schema holds objects of the user's.
 
+#include "store_test_helper.h"
 #include "tst_historyfile_helper.h"
 
 #include "store/HistoryFileCopy.h"
+#include "store/HistoryMerge.h"
 #include "store/HistorySchema.h"
+#include "store/WorkingCopy.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -58,6 +62,33 @@ QStringList entries(const QString &dir)
 {
     return QDir(dir).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
 }
+
+// Another program's connection to a file, in the transaction `sql` began, rolled back on
+// destruction.
+class OtherProgram
+{
+public:
+    OtherProgram(const QString &path, const char *sql)
+    {
+        m_ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READWRITE,
+                               nullptr) == SQLITE_OK &&
+               sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    ~OtherProgram()
+    {
+        rollback();
+        sqlite3_close(m_db);
+    }
+    bool ok() const { return m_ok; }
+    bool rollback()
+    {
+        return sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+
+private:
+    sqlite3 *m_db = nullptr;
+    bool m_ok = false;
+};
 
 bool canCreateIn(const QString &dir)
 {
@@ -154,6 +185,8 @@ private slots:
     void notAHistoryFile();
     void userFilesNamedLikeWorkingCopies_data();
     void userFilesNamedLikeWorkingCopies();
+    void othersFilesUnderWorkingCopyNames_data();
+    void othersFilesUnderWorkingCopyNames();
     void failedSaveKeepsBothFiles_data();
     void failedSaveKeepsBothFiles();
     void readOnlyMedium();
@@ -161,6 +194,8 @@ private slots:
     void saveQuestion();
     void completedNameIsNotOverwrittenUnasked_data();
     void completedNameIsNotOverwrittenUnasked();
+    void foreignSchema_data();
+    void foreignSchema();
 
 private:
     QTemporaryDir m_cache;
@@ -232,11 +267,13 @@ void TestHistoryFile::openWorksOnACopyUntilSaved()
     const QString his = dir.filePath(QStringLiteral("x.his"));
     const QString tmp = dir.filePath(QStringLiteral("x.tmp"));
     makeHistoryFile(his, 5);
-    if (staleTwin) {
-        QFile f(tmp);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("left behind by a crash");
-    }
+    // A working copy left behind by a crash carries the mark.
+    if (staleTwin)
+        QVERIFY(execOn(
+            tmp,
+            QStringLiteral("PRAGMA application_id=%1; CREATE TABLE t(x)").arg(WorkingCopy::kMark)));
+    QVERIFY(QFile::setPermissions(his, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    const QFile::Permissions mode = QFile::permissions(his);
     const QByteArray before = fileHash(his);
 
     FileFixture f(dir.path());
@@ -260,6 +297,10 @@ void TestHistoryFile::openWorksOnACopyUntilSaved()
         QCOMPARE(query(his, QStringLiteral("PRAGMA journal_mode")), QStringList{QStringLiteral("delete")});
         QVERIFY(!QFileInfo::exists(his + QStringLiteral("-wal")));
         QVERIFY(!QFileInfo::exists(his + QStringLiteral(".saving")));
+        // It is the user's file as before: no working copy's mark, the same permissions.
+        QCOMPARE(query(his, QStringLiteral("PRAGMA application_id")),
+                 QStringList{QString::number(Database::kApplicationId)});
+        QCOMPARE(QFile::permissions(his), mode);
         // The working copy is still open and usable after the save.
         QVERIFY(addEvent(f, 10));
     }
@@ -354,10 +395,14 @@ void TestHistoryFile::notAHistoryFile_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("previousFileOpen");
-    const char *kinds[] = {"text", "empty", "truncated", "corrupt page", "old engine", "other database"};
+    QTest::addColumn<QString>("message");
+    const char *kinds[] = {"text",       "empty",          "truncated", "corrupt page",
+                           "old engine", "other database", "locked"};
     for (const char *kind : kinds) {
-        QTest::addRow("%s, a file open", kind) << QString::fromLatin1(kind) << true;
-        QTest::addRow("%s, no file open", kind) << QString::fromLatin1(kind) << false;
+        const QString message =
+            qstrcmp(kind, "locked") == 0 ? "in use by another program" : "not a history file";
+        QTest::addRow("%s, a file open", kind) << QString::fromLatin1(kind) << true << message;
+        QTest::addRow("%s, no file open", kind) << QString::fromLatin1(kind) << false << message;
     }
 }
 
@@ -365,6 +410,7 @@ void TestHistoryFile::notAHistoryFile()
 {
     QFETCH(QString, kind);
     QFETCH(bool, previousFileOpen);
+    QFETCH(QString, message);
     QTemporaryDir good, bad;
     const QString goodFile = good.filePath(QStringLiteral("good.his"));
     makeHistoryFile(goodFile, 3);
@@ -390,8 +436,10 @@ void TestHistoryFile::notAHistoryFile()
         } else if (kind == QLatin1String("other database")) {
             QVERIFY(execOn(badFile, QStringLiteral("CREATE TABLE addresses (name TEXT); "
                                                    "INSERT INTO addresses VALUES ('x')")));
+        } else if (kind == QLatin1String("locked")) {
+            makeHistoryFile(badFile, 2);
         }
-        if (kind != QLatin1String("other database")) {
+        if (kind != QLatin1String("other database") && kind != QLatin1String("locked")) {
             QFile f(badFile);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(content);
@@ -410,11 +458,18 @@ void TestHistoryFile::notAHistoryFile()
     QString path;
     f.asker.openAnswers << badFile;
     QString error;
-    QVERIFY(!f.ops.OpenHistoryFile(path, &error));
+    {
+        // A sqlite3 shell in an exclusive transaction on the file.
+        std::unique_ptr<OtherProgram> other;
+        if (kind == QLatin1String("locked"))
+            other = std::make_unique<OtherProgram>(badFile, "BEGIN EXCLUSIVE; DELETE FROM HISTORY");
+        QVERIFY(!other || other->ok());
+        QVERIFY(!f.ops.OpenHistoryFile(path, &error));
+    }
     QCOMPARE(path, badFile);
     QVERIFY(f.file.gFileCancelled);
     QCOMPARE(f.asker.messages.size(), 1);
-    QVERIFY2(f.asker.messages.first().contains(QStringLiteral("not a history file")), qPrintable(error));
+    QVERIFY2(f.asker.messages.first().contains(message), qPrintable(error));
     // Nothing changed on disk: the file as it was, nothing left beside it.
     QCOMPARE(fileHash(badFile), badBefore);
     QCOMPARE(entries(bad.path()), QStringList{QStringLiteral("bad.his")});
@@ -502,17 +557,79 @@ void TestHistoryFile::userFilesNamedLikeWorkingCopies()
     }
 }
 
+void TestHistoryFile::othersFilesUnderWorkingCopyNames_data()
+{
+    QTest::addColumn<QString>("theirs"); // the other file, under the working copy's name
+    QTest::addColumn<QString>("action"); // what this program does
+    QTest::addColumn<bool>("running");   // the working copy of another running program
+    QTest::newRow("user's b.tmp, open b.his") << "b.tmp"
+                                              << "open" << false;
+    QTest::newRow("user's c.tmp, save as c.his") << "c.tmp"
+                                                 << "save as" << false;
+    QTest::newRow("user's Untitled.tmp, new file") << "Untitled.tmp"
+                                                   << "new" << false;
+    QTest::newRow("another program's b.tmp, open b.his") << "b.tmp"
+                                                         << "open" << true;
+    QTest::newRow("another program's Untitled.tmp, new file") << "Untitled.tmp"
+                                                              << "new" << true;
+}
+
+void TestHistoryFile::othersFilesUnderWorkingCopyNames()
+{
+    QFETCH(QString, theirs);
+    QFETCH(QString, action);
+    QFETCH(bool, running);
+    QTemporaryDir dir;
+    const QString his = dir.filePath(QStringLiteral("b.his"));
+    makeHistoryFile(his, 2);
+    theirs = dir.filePath(theirs);
+    // Both programs have the same installation folder.
+    FileFixture other(dir.path());
+    if (running) {
+        QString path = his;
+        QVERIFY(action == QLatin1String("new") ? other.ops.NewHistoryFile()
+                                               : other.ops.OpenHistoryFile(path));
+        QCOMPARE(other.file.gWorkFile, theirs);
+        QVERIFY(addEvent(other, 9));
+    } else {
+        makeHistoryFile(theirs, 1, 9);
+    }
+    const int theirRows = rowCount(theirs);
+
+    FileFixture f(dir.path());
+    QString path = his;
+    QVERIFY(action == QLatin1String("open") ? f.ops.OpenHistoryFile(path) : f.ops.NewHistoryFile());
+    if (action == QLatin1String("save as")) {
+        f.asker.saveAnswers << dir.filePath(QStringLiteral("c.his"));
+        QVERIFY(f.ops.SaveHistoryFileAs());
+    }
+    QVERIFY(!HistoryFileCopy::SameFile(f.file.gWorkFile, theirs));
+    QVERIFY(addEvent(f, 4));
+    f.ops.CloseHistoryFile();
+    QCOMPARE(rowCount(theirs), theirRows);
+    QCOMPARE(rowCount(theirs, QStringLiteral(" WHERE TableauAdresse = 9")), 1);
+}
+
 void TestHistoryFile::failedSaveKeepsBothFiles_data()
 {
     QTest::addColumn<QString>("cause");
-    QTest::newRow("directory not writable") << "directory";
-    QTest::newRow("disk full") << "full";
-    QTest::newRow("target replaced by a folder") << "folder";
+    QTest::addColumn<QString>("message");
+    QTest::newRow("directory not writable") << "directory"
+                                            << "could not be saved";
+    QTest::newRow("disk full") << "full"
+                               << "could not be saved";
+    QTest::newRow("target replaced by a folder") << "folder"
+                                                 << "could not be saved";
+    QTest::newRow("another program writing the file") << "in use"
+                                                      << "in use by another program";
+    QTest::newRow("file write-protected") << "write-protected"
+                                          << "Use \"Save as\"";
 }
 
 void TestHistoryFile::failedSaveKeepsBothFiles()
 {
     QFETCH(QString, cause);
+    QFETCH(QString, message);
     QTemporaryDir dir;
     const QString sub = dir.filePath(QStringLiteral("site"));
     QVERIFY(QDir().mkpath(sub));
@@ -541,6 +658,20 @@ void TestHistoryFile::failedSaveKeepsBothFiles()
     } else if (cause == QLatin1String("full")) {
         FileSizeLimit limit(QFileInfo(his).size() + 8192);
         saved = f.ops.SaveHistoryFile();
+    } else if (cause == QLatin1String("in use")) {
+        OtherProgram other(his, "BEGIN IMMEDIATE; DELETE FROM HISTORY");
+        QVERIFY(other.ok());
+        saved = f.ops.SaveHistoryFile();
+        // Its journal is left alone: the other program can still roll back.
+        QVERIFY(QFileInfo::exists(his + QStringLiteral("-journal")));
+        QVERIFY(other.rollback());
+    } else if (cause == QLatin1String("write-protected")) {
+        // No write permission for anybody; the super-user, whom permission bits do not
+        // stop, is refused by the same rule.
+        QVERIFY(QFile::setPermissions(his, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        saved = f.ops.SaveHistoryFile();
+        QVERIFY(QFile::setPermissions(his, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                               QFile::ReadOther));
     } else {
         QVERIFY(QFile::rename(his, his + QStringLiteral(".orig")));
         QVERIFY(QDir().mkdir(his));
@@ -555,7 +686,9 @@ void TestHistoryFile::failedSaveKeepsBothFiles()
     QVERIFY(f.file.gFileCancelled);
     QVERIFY(f.file.gNewData);
     QCOMPARE(f.asker.messages.size(), 1);
-    QVERIFY(f.asker.messages.first().contains(QStringLiteral("could not be saved")));
+    QVERIFY2(f.asker.messages.first().contains(message), qPrintable(f.asker.messages.first()));
+    // The message tells where the data is.
+    QVERIFY(f.asker.messages.first().contains(QStringLiteral("Working copy: ") + work));
     QCOMPARE(fileHash(his), before);
     QVERIFY(!QFileInfo::exists(his + QStringLiteral(".saving")));
     // The working copy still holds everything and the program goes on with it.
@@ -677,6 +810,112 @@ void TestHistoryFile::completedNameIsNotOverwrittenUnasked()
     QCOMPARE(f.asker.messages.size(), 1);
     QCOMPARE(f.file.gFileCancelled, !replace);
     QCOMPARE(rowCount(existing), replace ? 1 : 7);
+}
+
+void TestHistoryFile::foreignSchema_data()
+{
+    // `schema` runs on a history file holding events of panels 3 and 5 ("%F": the event
+    // fields); `message`: what the one message says ("": none); `merges`: whether a
+    // read-out of panel 7 reaches HISTORY.
+    QTest::addColumn<QString>("schema");
+    QTest::addColumn<bool>("opens");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("merges");
+    QTest::newRow("trigger on TEMP insert")
+        << "CREATE TRIGGER Purge AFTER INSERT ON TEMP BEGIN DELETE FROM HISTORY WHERE "
+           "TableauAdresse <> new.TableauAdresse; "
+           "INSERT INTO LumoHistory (Version) VALUES ('9'); END"
+        << true << "Triggers: Purge\nThey are kept" << true;
+    QTest::newRow("trigger on HISTORY update")
+        << "CREATE TRIGGER Stamp AFTER UPDATE ON HISTORY BEGIN UPDATE HISTORY SET Text1 = 'x' "
+           "WHERE TableauAdresse <> new.TableauAdresse; END"
+        << true << "Triggers: Stamp" << true;
+    QTest::newRow("view in HISTORY's place")
+        << "ALTER TABLE HISTORY RENAME TO Events; "
+           "CREATE VIEW HISTORY AS SELECT * FROM Events WHERE TableauAdresse <> 5"
+        << false << "(HISTORY)" << false;
+    // The partial index is SQLite's LIKE, which does not fold 'Ä' to 'ä'.
+    QTest::newRow("table, view, index")
+        << "CREATE TABLE Notes (Note TEXT NOT NULL); INSERT INTO Notes VALUES ('mine'); "
+           "CREATE VIEW Report AS SELECT count(*) AS n FROM HISTORY; "
+           "CREATE INDEX Fire ON HISTORY (ParameterNummer) WHERE Text1 LIKE 'ä%'"
+        << true << "Tables: Notes\nViews: Report\nIndexes: Fire" << true;
+    QTest::newRow("CHECK refusing new rows")
+        << "DROP TABLE HISTORY; CREATE TABLE HISTORY (%F, CHECK (Text6 IS 'kept')); INSERT INTO "
+           "HISTORY (TableauAdresse, ParameterNummer, Text6) VALUES (3, 0, 'kept'), (5, 1, 'kept')"
+        << true << "table HISTORY of the file does not accept" << false;
+    QTest::newRow("extra NOT NULL field")
+        << "DROP TABLE TEMP; CREATE TABLE TEMP (%F, Operator TEXT NOT NULL)" << true
+        << "table TEMP of the file does not accept" << false;
+    QTest::newRow("other declared types")
+        << "DROP TABLE TEMP; CREATE TABLE TEMP AS SELECT * FROM HISTORY WHERE 0" << true << ""
+        << true;
+    QTest::newRow("date declared as text") << "ALTER TABLE TEMP RENAME COLUMN Start_Datum TO Old; "
+                                              "ALTER TABLE TEMP ADD COLUMN Start_Datum TEXT"
+                                           << false << "(TEMP.Start_Datum)" << false;
+    QTest::newRow("own page size") << "PRAGMA page_size = 512; VACUUM" << true << "" << true;
+}
+
+// Nothing of a file's schema runs while it is opened, read into, filtered and saved; the
+// user's objects are told once and kept; what cannot work is refused with one message.
+void TestHistoryFile::foreignSchema()
+{
+    QFETCH(QString, schema);
+    QFETCH(bool, opens);
+    QFETCH(QString, message);
+    QFETCH(bool, merges);
+    QTemporaryDir dir;
+    const QString his = dir.filePath(QStringLiteral("x.his"));
+    makeHistoryFile(his, 2, 3);
+    const QString fields = HistorySchema::eventFieldNames().join(QStringLiteral(", "));
+    schema.replace(QStringLiteral("%F"), fields);
+    QVERIFY(execOn(his, "INSERT INTO HISTORY (TableauAdresse, ParameterNummer, Text1) "
+                        "VALUES (5, 1, 'Ärger');" +
+                            schema));
+    // Every event of the other panels, and LumoHistory.
+    const QString keptSql = QStringLiteral(
+        "SELECT TableauAdresse || '/' || ParameterNummer || '/' || ifnull(Text1, '') FROM HISTORY "
+        "WHERE TableauAdresse <> 7 UNION ALL SELECT Version || Geraet FROM LumoHistory");
+    const QString objectsSql = QStringLiteral("SELECT sql FROM sqlite_master WHERE sql NOT NULL");
+    const QStringList kept = query(his, keptSql);
+    const QStringList objects = query(his, objectsSql);
+    const int events = rowCount(his) + (merges ? 1 : 0);
+    const QByteArray before = fileHash(his);
+
+    FileFixture f(dir.path());
+    QString path = his;
+    QCOMPARE(f.ops.OpenHistoryFile(path), opens);
+    if (opens) {
+        // A read-out of panel 7 as the engine and the decoders write it, merged; a filter.
+        QVERIFY(f.store.gDatabase->execute(QStringLiteral("DELETE FROM TEMP")));
+        QVERIFY(HistorySchema::OpenTable(f.store, QStringLiteral("TEMP")));
+        Recordset &temp = *f.store.gTempRecordset;
+        const storetest::Values event = storetest::HistoryFileFixture::event(
+            7, 1, storetest::at(2026, 12, 5), {{QStringLiteral("Text1"), QStringLiteral("Ärger")}});
+        bool stored = temp.addNew();
+        for (auto it = event.cbegin(); it != event.cend(); ++it)
+            stored = stored && temp.setField(it.key(), it.value());
+        QCOMPARE(stored && temp.update() && HistoryMerge::MergeTempIntoHistory(f.store), merges);
+        const std::unique_ptr<Recordset> filtered = f.store.gDatabase->openRecordset(
+            QStringLiteral("Select * From HISTORY WHERE TableauAdresse>0 order by TableauAdresse"));
+        QVERIFY(filtered);
+        QCOMPARE(filtered->recordCount(), events);
+        QCOMPARE(fileHash(his), before);
+
+        f.file.gNewData = true;
+        QVERIFY(f.ops.SaveHistoryFile());
+        QCOMPARE(query(his, keptSql), kept);
+        QCOMPARE(rowCount(his), events);
+        const QStringList saved = query(his, objectsSql);
+        for (const QString &object : objects)
+            QVERIFY2(saved.contains(object), qPrintable(object));
+        QCOMPARE(query(his, QStringLiteral("PRAGMA integrity_check")), QStringList{"ok"});
+    } else {
+        QCOMPARE(fileHash(his), before);
+    }
+    QCOMPARE(f.asker.messages.size(), message.isEmpty() ? 0 : 1);
+    QVERIFY2(f.asker.messages.join(QString()).contains(message),
+             qPrintable(f.asker.messages.join(QString())));
 }
 
 QTEST_GUILESS_MAIN(TestHistoryFile)

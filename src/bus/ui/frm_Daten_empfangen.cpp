@@ -1,5 +1,6 @@
 #include "bus/ui/frm_Daten_empfangen.h"
 
+#include "bus/BusSearch.h"
 #include "bus/PortNames.h"
 #include "bus/ReadoutEngine.h"
 #include "bus/ui/BusConnection.h"
@@ -17,6 +18,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -43,9 +45,7 @@ frm_Daten_empfangen::frm_Daten_empfangen(Context context, QWidget *parent)
     m_ctx.readout.gNewData = false;
     m_ctx.readout.gEndReason = 0;
 
-    m_engine = std::make_unique<ReadoutEngine>(m_ctx.bus.link(), m_ctx.readout, m_ctx.store,
-                                               m_ctx.texts, m_ctx.bus.clock(), *this);
-    m_engine->setAppPath(m_ctx.appPath);
+    createEngine();
     m_ctx.bus.link().setAppPath(m_ctx.appPath);
 
     m_timer1 = m_ctx.bus.clock().createTimer();
@@ -66,14 +66,27 @@ frm_Daten_empfangen::frm_Daten_empfangen(Context context, QWidget *parent)
     for (int a = kFirstAddress; a <= kLastAddress; ++a)
         m_combo1->addItem(QString::number(a));
     m_combo1->setCurrentIndex(-1);
+    setSiteTexts();
 }
 
 frm_Daten_empfangen::~frm_Daten_empfangen()
 {
+    // A stop still under way must not call back into a dialog that is going.
+    m_closing = true;
     m_timer1.reset();
     // Whatever closed the dialog, the read-out and the port end with it.
-    m_engine->StopReadout();
+    abortSite();
+    if (m_engine)
+        m_engine->StopReadout();
     m_engine.reset();
+}
+
+void frm_Daten_empfangen::createEngine()
+{
+    // The engine owns the link's handlers while it lives; the site's work makes its own.
+    m_engine = std::make_unique<ReadoutEngine>(m_ctx.bus.link(), m_ctx.readout, m_ctx.store,
+                                               m_ctx.texts, m_ctx.bus.clock(), *this);
+    m_engine->setAppPath(m_ctx.appPath);
 }
 
 void frm_Daten_empfangen::buildControls()
@@ -114,6 +127,7 @@ void frm_Daten_empfangen::buildControls()
     top->addWidget(m_picture1, 0, 2, 2, 1, Qt::AlignRight);
     top->addWidget(m_status, 1, 0, 1, 2);
     top->setColumnStretch(1, 1);
+    buildSiteControls(top);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -196,7 +210,7 @@ void frm_Daten_empfangen::onActivated()
         return;
     if (m_ctx.busyPointer)
         m_ctx.busyPointer(false);
-    if (!m_started) {
+    if (!m_started && !m_search) {
         m_activating = true;
         bool failed = false;
         m_ctx.bus.link().OpenBusPort(failed);
@@ -231,7 +245,11 @@ void frm_Daten_empfangen::addressChosen(int listIndex)
 
 void frm_Daten_empfangen::startClicked()
 {
-    if (m_started || m_combo1->currentIndex() < 0 || m_closing)
+    if (!m_started && !m_closing && m_several->isChecked()) {
+        startSite();
+        return;
+    }
+    if (m_started || m_combo1->currentIndex() < 0 || m_closing || siteRunning())
         return;
     m_started = true;
     m_cancel->setFocus();
@@ -241,6 +259,9 @@ void frm_Daten_empfangen::startClicked()
     m_start->setEnabled(false);
     m_cancel->setEnabled(false);
     m_combo1->setEnabled(false);
+    updateSiteControls();
+    if (!m_engine)
+        createEngine();
     m_engine->StartReadout();
 }
 
@@ -253,15 +274,45 @@ void frm_Daten_empfangen::animate()
 
 void frm_Daten_empfangen::done(int result)
 {
-    if (m_closing)
+    if (m_closing || m_stopAsked)
         return;
+    if (siteRunning()) {
+        // The panel being read (or the search) hands the bus back first.
+        m_stopAsked = true;
+        stopSite([this, result] {
+            if (!m_closing)
+                closeNow(result);
+        });
+        return;
+    }
+    if (m_engine && m_engine->running()) {
+        // The read-out hands the panel and the bus back first, or its end (and merge)
+        // finishes; the dialog closes when the engine has stopped.
+        m_stopAsked = true;
+        m_engine->requestStop([this, result] {
+            if (!m_closing)
+                closeNow(result);
+        });
+        return;
+    }
+    closeNow(result);
+}
+
+void frm_Daten_empfangen::closeNow(int result)
+{
     m_closing = true;
     if (m_ctx.busyPointer)
         m_ctx.busyPointer(true);
     m_timer1->setEnabled(false);
     // Timers off, read-out and stage reset, port closed.
-    m_engine->StopReadout();
-    if (m_ctx.readout.gEndReason == 0 && m_ctx.readout.gNewData) {
+    abortSite();
+    if (m_engine)
+        m_engine->StopReadout();
+    else if (m_ctx.bus.port().isOpen())
+        m_ctx.bus.link().CloseBusPort();
+    // A site asks when one of its panels brought its events into the file.
+    if (m_siteStarted ? m_site && m_site->delivered()
+                      : m_ctx.readout.gEndReason == 0 && m_ctx.readout.gNewData) {
         if (m_ctx.newDataArrived)
             m_ctx.newDataArrived();
         const Asker::Answer answer =
