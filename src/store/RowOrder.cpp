@@ -16,7 +16,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
+#include <optional>
 
 namespace qvr {
 
@@ -104,98 +104,120 @@ void orderPosition(sqlite3_context *ctx, int, sqlite3_value **argv)
         sqlite3_result_int(ctx, p);
 }
 
-// qvr_order_rank(position): where the row stood in the order before.
-void orderRank(sqlite3_context *ctx, int, sqlite3_value **argv)
+// The sort key of a row is one text whose bytes, compared one by one (the database's plain
+// text order, its quickest compare), give the whole order: each key in turn, then the
+// row's place in the order before. Text keys are their case-folded UTF-16 code units u,
+// each written as the UTF-8 form of u + 1 (1 to 4 bytes, never 0, in the order of u), and
+// a 0 after the last; so byte order is code unit order, the order of QString, and a
+// shorter text comes before a longer one it begins. A number is 1 followed by its 8 bytes
+// turned into an unsigned number of the same order; an empty value is a 0 alone, before
+// every number. A descending key has its bytes inverted. The place comes last, 4 bytes.
+class KeyBytes
 {
-    const OrderState *state = stateOf(ctx);
-    const int p = sqlite3_value_int(argv[0]);
-    sqlite3_result_int(
-        ctx, state && p >= 0 && size_t(p) < state->rank.size() ? state->rank[size_t(p)] : p);
-}
-
-// The database compares keys fastest as the first field of a sort record when they are
-// plain texts or integers. A text key becomes its case-folded UTF-16 code units, each
-// written like a UTF-8 character of that value (1 to 3 bytes, surrogates too), so byte
-// order is code unit order, the order of QString; a number becomes an integer in the
-// order of the numbers.
-void resultText(sqlite3_context *ctx, const QString &text)
-{
-    // Plain ASCII, the common case, folds by lowering A to Z.
-    const bool ascii =
-        std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
-    if (ascii) {
-        auto *bytes = static_cast<char *>(sqlite3_malloc64(quint64(text.size()) + 1));
-        if (!bytes) {
-            sqlite3_result_error_nomem(ctx);
-            return;
-        }
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const char c = char(text.at(i).unicode());
-            bytes[i] = c >= 'A' && c <= 'Z' ? char(c + 32) : c;
-        }
-        sqlite3_result_text64(ctx, bytes, quint64(text.size()), sqlite3_free, SQLITE_UTF8);
-        return;
-    }
-    const QString folded = text.toCaseFolded();
-    auto *bytes = static_cast<unsigned char *>(sqlite3_malloc64(quint64(folded.size()) * 3 + 1));
-    if (!bytes) {
-        sqlite3_result_error_nomem(ctx);
-        return;
-    }
-    quint64 n = 0;
-    for (const QChar c : folded) {
-        const char16_t u = c.unicode();
-        if (u < 0x80) {
-            bytes[n++] = static_cast<unsigned char>(u);
-        } else if (u < 0x800) {
-            bytes[n++] = static_cast<unsigned char>(0xC0 | (u >> 6));
-            bytes[n++] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+public:
+    void text(const QString &text, bool descending)
+    {
+        const qsizetype start = m_bytes.size();
+        // Plain ASCII (but DEL, whose u + 1 takes two bytes), the common case, folds by
+        // lowering A to Z.
+        if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x7F; })) {
+            for (const QChar c : text) {
+                const char16_t u = c.unicode();
+                m_bytes.append(char((u >= 'A' && u <= 'Z' ? u + 32 : u) + 1));
+            }
         } else {
-            bytes[n++] = static_cast<unsigned char>(0xE0 | (u >> 12));
-            bytes[n++] = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
-            bytes[n++] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+            for (const QChar c : text.toCaseFolded()) {
+                const char32_t v = char32_t(c.unicode()) + 1;
+                if (v < 0x80) {
+                    m_bytes.append(char(v));
+                } else if (v < 0x800) {
+                    m_bytes.append(char(0xC0 | (v >> 6)));
+                    m_bytes.append(char(0x80 | (v & 0x3F)));
+                } else if (v < 0x10000) {
+                    m_bytes.append(char(0xE0 | (v >> 12)));
+                    m_bytes.append(char(0x80 | ((v >> 6) & 0x3F)));
+                    m_bytes.append(char(0x80 | (v & 0x3F)));
+                } else {
+                    m_bytes.append(char(0xF0 | (v >> 18)));
+                    m_bytes.append(char(0x80 | ((v >> 12) & 0x3F)));
+                    m_bytes.append(char(0x80 | ((v >> 6) & 0x3F)));
+                    m_bytes.append(char(0x80 | (v & 0x3F)));
+                }
+            }
         }
+        m_bytes.append('\0');
+        if (descending)
+            invert(start);
     }
-    sqlite3_result_text64(ctx, reinterpret_cast<const char *>(bytes), n, sqlite3_free, SQLITE_UTF8);
-}
+    void number(std::optional<double> value, bool descending)
+    {
+        const qsizetype start = m_bytes.size();
+        if (!value) {
+            m_bytes.append('\0');
+        } else {
+            double v = *value;
+            if (v == 0)
+                v = 0; // -0 equals 0
+            quint64 bits = 0;
+            std::memcpy(&bits, &v, sizeof bits);
+            bits = (bits >> 63) ? ~bits : bits | (quint64(1) << 63);
+            m_bytes.append('\1');
+            for (int shift = 56; shift >= 0; shift -= 8)
+                m_bytes.append(char(bits >> shift));
+        }
+        if (descending)
+            invert(start);
+    }
+    void place(int rank)
+    {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            m_bytes.append(char(quint32(rank) >> shift));
+    }
+    const char *data() const { return m_bytes.constData(); }
+    qsizetype size() const { return m_bytes.size(); }
 
-void resultNumber(sqlite3_context *ctx, double v)
-{
-    if (v == 0)
-        v = 0; // -0 equals 0
-    qint64 bits = 0;
-    std::memcpy(&bits, &v, sizeof bits);
-    // Negative numbers count down from the smallest integer.
-    if (bits < 0)
-        bits ^= std::numeric_limits<qint64>::max();
-    sqlite3_result_int64(ctx, bits);
-}
+private:
+    void invert(qsizetype from)
+    {
+        for (qsizetype i = from; i < m_bytes.size(); ++i)
+            m_bytes[i] = char(~m_bytes[i]);
+    }
+    QVarLengthArray<char, 96> m_bytes; // most keys fit: no allocation per row
+};
 
-// qvr_order_key(k, rowid, field...): key k of the row.
+// qvr_order_key(rowid, field...): the sort key of the row, the fields of every key in turn.
 void orderKey(sqlite3_context *ctx, int argc, sqlite3_value **argv)
 {
     const OrderState *state = stateOf(ctx);
-    const int k = sqlite3_value_int(argv[0]);
-    if (!state || k < 0 || k >= state->keys->size()) {
+    if (!state) {
         sqlite3_result_error(ctx, "qvr_order_key outside an order", -1);
         return;
     }
-    const QVector<FieldType> &types = state->types.at(k);
-    if (argc - 2 != types.size()) {
-        sqlite3_result_error(ctx, "qvr_order_key with the wrong fields", -1);
-        return;
+    const int position = state->position(sqlite3_value_int64(argv[0]));
+    KeyBytes key;
+    QVarLengthArray<QVariant, 8> values;
+    int arg = 1;
+    for (int k = 0; k < state->keys->size(); ++k) {
+        const QVector<FieldType> &types = state->types.at(k);
+        if (arg + types.size() > argc) {
+            sqlite3_result_error(ctx, "qvr_order_key with the wrong fields", -1);
+            return;
+        }
+        values.resize(types.size());
+        for (int i = 0; i < types.size(); ++i)
+            values[i] = SqlValue::read(argv[arg++], types.at(i));
+        const OrderKey &orderKey = state->keys->at(k);
+        const QVariant v = orderKey.value(values.constData(), position);
+        if (v.typeId() == QMetaType::QString)
+            key.text(v.toString(), orderKey.descending);
+        else if (!v.isValid() || v.isNull())
+            key.number(std::nullopt, orderKey.descending);
+        else
+            key.number(v.toDouble(), orderKey.descending);
     }
-    QVarLengthArray<QVariant, 8> values(types.size());
-    for (int i = 0; i < types.size(); ++i)
-        values[i] = SqlValue::read(argv[i + 2], types.at(i));
-    const QVariant v =
-        state->keys->at(k).value(values.constData(), state->position(sqlite3_value_int64(argv[1])));
-    if (v.typeId() == QMetaType::QString)
-        resultText(ctx, v.toString());
-    else if (!v.isValid() || v.isNull())
-        sqlite3_result_null(ctx);
-    else
-        resultNumber(ctx, v.toDouble());
+    key.place(position >= 0 && size_t(position) < state->rank.size() ? state->rank[size_t(position)]
+                                                                     : position);
+    sqlite3_result_text64(ctx, key.data(), quint64(key.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
 } // namespace
@@ -207,8 +229,6 @@ void registerOrderFunctions(sqlite3 *db, Connection *connection)
     sqlite3_create_function_v2(db, "qvr_order_pos", 1, flags, connection, orderPosition, nullptr,
                                nullptr, nullptr);
     sqlite3_create_function_v2(db, "qvr_order_key", -1, flags, connection, orderKey, nullptr,
-                               nullptr, nullptr);
-    sqlite3_create_function_v2(db, "qvr_order_rank", 1, flags, connection, orderRank, nullptr,
                                nullptr, nullptr);
 }
 
@@ -302,22 +322,20 @@ bool Database::orderRows(const QString &table, const std::vector<qint64> &ids,
             if ((*previous)[i] >= 0 && size_t((*previous)[i]) < ids.size())
                 state.rank[size_t((*previous)[i])] = int(i);
     }
-    QString orderBy;
+    QString arguments;
     for (int k = 0; k < keys.size(); ++k) {
         QVector<FieldType> keyTypes;
-        orderBy += QStringLiteral("qvr_order_key(%1,rowid").arg(k);
         for (const QString &f : keys.at(k).fields) {
             const auto it = types.constFind(f.toLower());
             if (it == types.cend())
                 return fail(QStringLiteral("the table %1 has no field %2").arg(table, f), error);
             keyTypes << it.value();
-            orderBy += QLatin1Char(',') + SqlTranslator::quoteIdentifier(f);
+            arguments += QLatin1Char(',') + SqlTranslator::quoteIdentifier(f);
         }
         state.types << keyTypes;
-        orderBy += keys.at(k).descending ? QStringLiteral(") DESC,") : QStringLiteral("),");
     }
-    // Equal keys keep the order before: a stable sort.
-    orderBy += QStringLiteral("qvr_order_rank(qvr_order_pos(rowid))");
+    // One key per row, unique (it ends in the row's place before): a stable sort.
+    const QString orderBy = QStringLiteral("qvr_order_key(rowid") + arguments + QLatin1Char(')');
     sqlite3_stmt *st = m_connection->prepare(
         QStringLiteral("SELECT qvr_order_pos(rowid) FROM ") +
             SqlTranslator::quoteIdentifier(table) +

@@ -459,21 +459,17 @@ private slots:
         auto pick = [&](const QVariantList &pool) {
             return pool.at(int(rnd.bounded(quint32(pool.size()))));
         };
-        const QVariantList texts{"Tür",
-                                 "TÜR",
-                                 "tür",
-                                 "Tor",
-                                 "Ätna",
-                                 "äpfel",
-                                 "Apfel",
-                                 "  Zebra",
-                                 "ß",
-                                 "SS",
-                                 "",
-                                 "   ",
-                                 QVariant(),
-                                 "Vorwarnung 1",
-                                 QString("T%1r").arg(QChar(18))};
+        // Umlauts and case, blanks, a device code, DEL and characters on both sides of the
+        // UTF-16 surrogates.
+        QVariantList texts{QVariant(),
+                           QString("T%1r").arg(QChar(18)),
+                           QString("%1b").arg(QChar(0x7F)),
+                           QString("%1a\u00e9").arg(QChar(0x7F)),
+                           QString::fromUtf8("\U0001F600"),
+                           QString(QChar(0xFFFD))};
+        for (const char *t : {"Tür", "TÜR", "tür", "Tor", "Ätna", "äpfel", "Apfel", "  Zebra", "ß",
+                              "SS", "", "   ", "Vorwarnung 1"})
+            texts << QString::fromUtf8(t);
         const QVariantList values{" 12.5", "9", "100", "-3", QVariant()};
         const QVariantList types{QVariant(), "", " ABC", "abc", "Typ 2"};
         Window win;
