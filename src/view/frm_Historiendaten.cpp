@@ -79,6 +79,11 @@ frm_Historiendaten::frm_Historiendaten(StoreState &store, ReadoutState &readout,
     m_progressDelay->setSingleShot(true);
     m_progressDelay->setInterval(kProgressDelayMs);
     connect(m_progressDelay, &QTimer::timeout, this, [this] {
+        // Over the foot of the grid, where it hides none of the first rows.
+        const QRect grid = m_grid->geometry();
+        const int height = m_progress->sizeHint().height();
+        m_progress->setGeometry(grid.left() + 8, std::max(grid.top(), grid.bottom() - height - 24),
+                                std::min(240, std::max(0, grid.width() - 16)), height);
         m_progress->raise();
         m_progress->show();
     });
@@ -110,18 +115,12 @@ void frm_Historiendaten::resizeToMainWindow(const QSize &mainSize)
     m_grid->setGeometry(0, 0,
                         std::max(0, mainSize.width() - twipsToPixels(*this, 1000)),
                         std::max(0, mainSize.height() - twipsToPixels(*this, 2000)));
-    // Over the foot of the grid, where it does not hide the first rows.
-    const int height = m_progress->sizeHint().height();
-    m_progress->setGeometry(8, std::max(0, m_grid->height() - height - 24),
-                            std::min(240, std::max(0, m_grid->width() - 16)), height);
 }
 
 void frm_Historiendaten::Form_Load()
 {
     if (m_mainWindow)
         resizeToMainWindow(m_mainWindow->size());
-    else
-        resizeToMainWindow(size());
     setWindowTitle(m_texts.ResText(kCaptionId));
 
     QString error;
