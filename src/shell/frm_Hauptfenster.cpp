@@ -549,8 +549,12 @@ void frm_Hauptfenster::printFile()
         showHistoryWindow();
     MousePointer::showHourglass();
     frm_drucken::Source source;
-    if (frm_Historiendaten *history = historyWindow())
+    if (frm_Historiendaten *history = historyWindow()) {
+        // What is printed is every row the window will show, in the order it will show them.
+        history->finishBackgroundWork();
         source.grid = history->gridModel();
+        source.rows = std::make_shared<const GridRowSource>(history->gridModel()->rows());
+    }
     source.gFileName = m_file.gFileName;
     source.versionText = m_panels[3]->text();
     source.programTitle = m_texts.ResText(1000);
@@ -584,11 +588,15 @@ void frm_Hauptfenster::exportFile()
     if (QFileInfo(target).suffix().isEmpty())
         target += QStringLiteral(".csv");
 
-    // The grid as shown: its order, its filter, its visible columns and their headers.
+    // The grid as shown: its order, its filter, its visible columns and their headers. Every
+    // row the window will show, read again from the file block by block (a copy of the
+    // grid's rows with its own cache).
+    history->finishBackgroundWork();
     const HistoryGridModel *model = history->gridModel();
+    const auto rows = std::make_shared<const GridRowSource>(model->rows());
     CsvExport::Table table;
-    table.rowCount = model->rowCount();
-    table.cell = [model](int row, int column) { return model->cellText(row, column); };
+    table.rowCount = rows->rowCount();
+    table.cell = [rows](int row, int column) { return rows->cellText(row, column); };
     for (int c = 0; c < model->columnCount(); ++c) {
         if (history->grid()->isColumnHidden(c))
             continue;
@@ -664,6 +672,9 @@ void frm_Hauptfenster::showHistoryWindow()
         // Its load opens the records of HISTORY and fills the grid.
         auto *history =
             new frm_Historiendaten(*m_store, *m_readout, *m_view, m_texts, *m_asker, this);
+        // The row count, or that rows are still being read, in the second panel.
+        connect(history, &frm_Historiendaten::statusTextChanged, m_panels[2], &QLabel::setText);
+        m_panels[2]->setText(history->statusText());
         m_historyWindow = m_mdi->addSubWindow(history);
         m_historyWindow->setAttribute(Qt::WA_DeleteOnClose);
         m_historyWindow->setObjectName(QStringLiteral("frm_Historiendaten_window"));
@@ -676,6 +687,7 @@ void frm_Hauptfenster::showHistoryWindow()
 
 void frm_Hauptfenster::closeHistoryWindow()
 {
+    m_panels[2]->clear();
     if (m_historyWindow) {
         QMdiSubWindow *w = m_historyWindow;
         m_historyWindow.clear();

@@ -3,10 +3,10 @@
 #include "FilterClauseBuilder.h"
 #include "GridCellFormatter.h"
 #include "ViewPointer.h"
-#include "frm_Historiendaten.h"
 #include "core/Asker.h"
 #include "core/TextTable.h"
 #include "decode/ReadoutState.h"
+#include "frm_Historiendaten.h"
 #include "store/StoreState.h"
 
 #include <QAction>
@@ -41,28 +41,19 @@ QString refusalText(const Texts &texts, const QString &clause, const QString &re
     // the database's own words, which have no translation.
     QString text = texts.ResText(kSqlErrorId) + QStringLiteral("\n\n") + clause.trimmed();
     if (!reason.trimmed().isEmpty())
-        text += QStringLiteral("\n\n") + texts.ResText(kDatabaseAnswerId) + QLatin1Char('\n')
-                + reason.trimmed();
+        text += QStringLiteral("\n\n") + texts.ResText(kDatabaseAnswerId) + QLatin1Char('\n') +
+                reason.trimmed();
     return text;
 }
 } // namespace
 
-frm_filter::frm_filter(StoreState &store, const ReadoutState &readout,
-                       frm_Historiendaten &history, const Texts &texts, Asker &asker,
-                       QWidget *mainWindow, QWidget *parent)
-    : QDialog(parent ? parent : mainWindow)
-    , m_store(store)
-    , m_readout(readout)
-    , m_history(history)
-    , m_texts(texts)
-    , m_asker(asker)
-    , m_mainWindow(mainWindow)
-    , m_feld(new QComboBox(this))
-    , m_operator1(new QComboBox(this))
-    , m_wert(new QLineEdit(this))
-    , m_operator2(new QComboBox(this))
-    , m_filter(new QPlainTextEdit(this))
-    , m_hinzufuegen(new QPushButton(this))
+frm_filter::frm_filter(StoreState &store, const ReadoutState &readout, frm_Historiendaten &history,
+                       const Texts &texts, Asker &asker, QWidget *mainWindow, QWidget *parent)
+    : QDialog(parent ? parent : mainWindow), m_store(store), m_readout(readout), m_history(history),
+      m_texts(texts), m_asker(asker), m_mainWindow(mainWindow), m_feld(new QComboBox(this)),
+      m_operator1(new QComboBox(this)), m_wert(new QLineEdit(this)),
+      m_operator2(new QComboBox(this)), m_filter(new QPlainTextEdit(this)),
+      m_hinzufuegen(new QPushButton(this))
 {
     setObjectName(QStringLiteral("frm_filter"));
     setModal(true);
@@ -210,29 +201,21 @@ void frm_filter::runQuery(bool reset)
     ViewPointer::showHourglass();
     if (reset)
         m_filter->setPlainText(QStringLiteral("TableauAdresse>0"));
-    const QString sql = QStringLiteral("Select * ") + QStringLiteral("From HISTORY WHERE ")
-                        + m_filter->toPlainText()
-                        + QStringLiteral(" order by TableauAdresse, Start_Datum, Stop_Datum");
+    const QString sql = QStringLiteral("Select * ") + QStringLiteral("From HISTORY WHERE ") +
+                        m_filter->toPlainText() +
+                        QStringLiteral(" order by TableauAdresse, Start_Datum, Stop_Datum");
 
+    // The clause is checked at once, without reading a row (a clause the database refuses
+    // is reported before the window closes); the grid then shows the result, a large one
+    // read in the background. The selection runs read-only: whatever the clause says, the
+    // file stays as it is.
+    std::vector<qint64> none;
     bool ok = false;
     QString reason;
-    if (m_store.gDatabase) {
-        // The selection itself runs read-only: whatever the clause says, the file stays as it is.
-        auto result = m_store.gDatabase->openRecordset(sql, &reason);
-        if (result) {
-            std::unique_ptr<Recordset> previous = std::move(m_store.gHistoryRecordset);
-            m_store.gHistoryRecordset = std::move(result);
-            m_history.ClearHistoryGrid();
-            ok = m_history.FillHistoryGrid(&reason);
-            if (!ok) {
-                // Back to what was shown before.
-                m_store.gHistoryRecordset = std::move(previous);
-                m_history.ClearHistoryGrid();
-                m_history.FillHistoryGrid();
-            }
-        }
-    }
-    if (!ok) {
+    if (m_store.gDatabase && m_store.gDatabase->selectRowIds(sql, 0, &none, &reason)) {
+        ok =
+            m_history.ShowRecords(sql, frm_Historiendaten::Purpose::Filter); // reports its failures
+    } else {
         ViewPointer::restoreDefault();
         m_asker.message(refusalText(m_texts, m_filter->toPlainText(), reason), messageTitle(),
                         Asker::Icon::Critical, Asker::Buttons::Ok, true);
