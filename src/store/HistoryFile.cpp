@@ -486,7 +486,14 @@ bool HistoryFile::switchWorkingCopy(const QString &work, QString *detail)
         HistoryFileCopy::RemoveDatabase(claim->path());
         return false;
     }
-    const bool historyOpen = m_store.gHistoryRecordset != nullptr;
+    // The history record set keeps what it selected (a filter) and where it stands: the
+    // grid finds an event by its position in it. The copy has the same row ids.
+    const Recordset *history = m_store.gHistoryRecordset.get();
+    const QString historySql = history ? history->sql() : QString();
+    const auto historyIds =
+        history ? std::make_shared<std::vector<qint64>>(*history->rowIds()) : nullptr;
+    const Recordset::Bookmark historyAt =
+        history && history->absolutePosition() >= 0 ? history->bookmark() : Recordset::NoBookmark;
     const bool tempOpen = m_store.gTempRecordset != nullptr;
     discardWorkingCopy();
     m_store.gDatabase = std::move(db);
@@ -494,8 +501,15 @@ bool HistoryFile::switchWorkingCopy(const QString &work, QString *detail)
     m_work = std::move(claim);
     // The standard record sets were dropped with the old database; they come back over
     // the new one (as new objects) so their users find them open as before.
-    if (historyOpen)
-        HistorySchema::OpenTable(m_store, QString::fromLatin1(HistorySchema::HISTORY));
+    if (historyIds) {
+        std::unique_ptr<Recordset> rs = m_store.gDatabase->openRecordset(historySql, historyIds);
+        if (rs && historyAt != Recordset::NoBookmark)
+            rs->setBookmark(historyAt);
+        if (rs)
+            m_store.gHistoryRecordset = std::move(rs);
+        else
+            HistorySchema::OpenTable(m_store, QString::fromLatin1(HistorySchema::HISTORY));
+    }
     if (tempOpen)
         HistorySchema::OpenTable(m_store, QString::fromLatin1(HistorySchema::TEMP));
     return true;

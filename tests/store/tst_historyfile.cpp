@@ -334,11 +334,17 @@ void TestHistoryFile::saveAsNames()
     QVERIFY(f.ops.NewHistoryFile());
     QCOMPARE(f.file.gFileName, dir.filePath(QStringLiteral("Untitled.his")));
     QCOMPARE(f.file.gWorkFile, dir.filePath(QStringLiteral("Untitled.tmp")));
+    QVERIFY(addEvent(f, 2));
     QVERIFY(addEvent(f, 4));
     f.file.gNewData = true;
+    // The grid shows a filter: the record set keeps it over the new working copy.
+    const QString filter = QStringLiteral("Select * From HISTORY WHERE TableauAdresse>3");
+    f.store.gHistoryRecordset = f.store.gDatabase->openRecordset(filter);
 
     f.asker.saveAnswers << dir.filePath(typed);
     QVERIFY(f.ops.SaveHistoryFile());
+    QCOMPARE(f.store.gHistoryRecordset->sql(), filter);
+    QCOMPARE(f.store.gHistoryRecordset->field(QStringLiteral("TableauAdresse")).toInt(), 4);
     QVERIFY(!f.file.gFileCancelled);
     QVERIFY(!f.file.gNewData);
     QCOMPARE(f.file.gFileName, dir.filePath(saved));
@@ -355,7 +361,7 @@ void TestHistoryFile::saveAsNames()
     // The new working copy is the database now: what is added there reaches the file.
     QVERIFY(addEvent(f, 5));
     QVERIFY(f.ops.SaveHistoryFile());
-    QCOMPARE(rowCount(dir.filePath(saved)), 2);
+    QCOMPARE(rowCount(dir.filePath(saved)), 3);
     f.ops.CloseHistoryFile();
     QVERIFY(!QFileInfo::exists(dir.filePath(work)));
 }
