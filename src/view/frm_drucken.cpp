@@ -1,5 +1,6 @@
 #include "frm_drucken.h"
 
+#include "DateStyle.h"
 #include "core/Asker.h"
 #include "core/TextTable.h"
 #include "view/PrintPreview.h"
@@ -321,6 +322,8 @@ void frm_drucken::buildDocument()
 
     m_document.startDoc();
     m_document.addTable(kTableFormat + headerRowText(m_texts));
+    // Start, Quit and Stop: a date and its time stay on one line.
+    m_document.setOneLineColumns({2, 3, 4});
     // The rows are read again for each page drawn: the document keeps none of them.
     if (const std::shared_ptr<const GridRowSource> rows = m_source.rows) {
         m_document.addTableRows(rows->rowCount(), [rows](int r) { return bodyRowCells(*rows, r); });
@@ -337,7 +340,7 @@ void frm_drucken::buildDocument()
     const int pages = m_document.pageCount();
     const double y = page.height() - margins.bottom - kFooterAbove;
     const double pageNumberX = page.width() / 2 - kPageNumberLeftOfCentre;
-    const QString today = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+    const QString today = DateStyle(m_texts.gLanguageOffset).date(QDate::currentDate());
     for (int p = 1; p <= pages; ++p) {
         // A long path is shortened in its middle rather than run into the page number.
         m_document.addOverlayText(p, {margins.left, y}, m_source.gFileName,

@@ -1,5 +1,6 @@
 #include "frm_filter.h"
 
+#include "DateStyle.h"
 #include "FilterClauseBuilder.h"
 #include "GridCellFormatter.h"
 #include "ViewPointer.h"
@@ -55,6 +56,7 @@ frm_filter::frm_filter(StoreState &store, const ReadoutState &readout, frm_Histo
       m_operator2(new QComboBox(this)), m_filter(new QPlainTextEdit(this)),
       m_hinzufuegen(new QPushButton(this))
 {
+    m_locale = DateStyle(texts.gLanguageOffset).locale();
     setObjectName(QStringLiteral("frm_filter"));
     setModal(true);
     setWindowTitle(texts.ResText(kCaptionId));
@@ -134,7 +136,7 @@ frm_filter::~frm_filter() = default;
 
 void frm_filter::setLocale(const QLocale &locale)
 {
-    m_locale = locale;
+    m_locale = DateStyle(m_texts.gLanguageOffset, locale).locale();
     cmb_feld_Click();
 }
 
@@ -158,10 +160,10 @@ void frm_filter::cmd_hinzufuegen_Click()
     if (!condition.ok) {
         QString text = m_texts.ResText(condition.errorId);
         if (condition.errorId == FilterClauseBuilder::NotADateId)
-            text = text.arg(m_locale.toString(QDate::currentDate(),
-                                              GridCellFormatter::shortDateFormat(m_locale)));
+            text =
+                text.arg(DateStyle(m_texts.gLanguageOffset, m_locale).date(QDate::currentDate()));
         else if (condition.errorId == FilterClauseBuilder::NotATimeId)
-            text = text.arg(m_locale.toString(QTime(14, 3), QLocale::ShortFormat));
+            text = text.arg(DateStyle(m_texts.gLanguageOffset, m_locale).time(QTime(14, 3)));
         m_asker.message(text, messageTitle(), Asker::Icon::Exclamation, Asker::Buttons::Ok);
         m_wert->setFocus();
         m_wert->selectAll();

@@ -201,6 +201,8 @@ void TestPrint::printedCells_data()
     QTest::newRow("bar in text line 2 stays") << 13 << "Halle|Tor" << 10 << "Halle|Tor";
     QTest::newRow("semicolon outside text lines stays") << 15 << "1;5" << 12 << "1;5";
     QTest::newRow("stop time") << 6 << "06.12.2026 08:00" << 4 << "06.12.2026 08:00";
+    QTest::newRow("long start date on one line")
+        << 2 << "12/31/2026 12:03:59 PM" << 2 << "12/31/2026 12:03:59 PM";
     QTest::newRow("device type last") << 17 << "PV" << 14 << "PV";
 }
 
@@ -218,6 +220,7 @@ void TestPrint::printedCells()
     const QStringList cells = w.doc().rowCells(0, 1);
     QCOMPARE(cells.size(), 15);
     QCOMPARE(cells.at(printedColumn), printed);
+    QCOMPARE(w.doc().cellLines(0, 1, printedColumn).size(), 1);
     QVERIFY(!cells.contains("HIDDEN"));
     // The row's other cells stay in their columns.
     QCOMPARE(cells.at(0), QString("2"));
