@@ -593,16 +593,12 @@ void frm_Hauptfenster::exportFile()
     // grid's rows with its own cache).
     history->finishBackgroundWork();
     const HistoryGridModel *model = history->gridModel();
-    const auto rows = std::make_shared<const GridRowSource>(model->rows());
-    CsvExport::Table table;
-    table.rowCount = rows->rowCount();
-    table.cell = [rows](int row, int column) { return rows->cellText(row, column); };
-    for (int c = 0; c < model->columnCount(); ++c) {
-        if (history->grid()->isColumnHidden(c))
-            continue;
-        table.columns << c;
-        table.headers << model->headerData(c, Qt::Horizontal).toString();
-    }
+    QList<int> columns;
+    for (int c = 0; c < model->columnCount(); ++c)
+        if (!history->grid()->isColumnHidden(c))
+            columns << c;
+    const CsvExport::Table table =
+        CsvExport::fromRows(std::make_shared<const GridRowSource>(model->rows()), columns);
     MousePointer::showHourglass();
     QString error;
     const bool ok =

@@ -1,5 +1,7 @@
 #include "CsvExport.h"
 
+#include "GridRowSource.h"
+
 #include <QIODevice>
 #include <QSaveFile>
 
@@ -7,6 +9,28 @@ namespace qvr {
 
 namespace {
 constexpr int kRowsPerWrite = 256;
+}
+
+CsvExport::Table CsvExport::fromRows(std::shared_ptr<const GridRowSource> rows,
+                                     const QList<int> &columns)
+{
+    Table table;
+    table.rowCount = rows ? rows->rowCount() : 0;
+    table.columns = columns;
+    for (int c : columns)
+        table.headers << (rows && rows->formatter() ? rows->formatter()->headerText(c) : QString());
+    table.cell = [rows](int row, int column) { return rows->cellText(row, column); };
+    return table;
+}
+
+QList<int> CsvExport::shownColumns()
+{
+    QList<int> columns;
+    for (int c = 0; c < GridCellFormatter::ColumnCount; ++c)
+        if (c != GridCellFormatter::StartSortColumn && c != GridCellFormatter::QuitSortColumn &&
+            c != GridCellFormatter::StopSortColumn)
+            columns << c;
+    return columns;
 }
 
 QChar CsvExport::separator(int languageOffset)

@@ -5,10 +5,13 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 class QIODevice;
 
 namespace qvr {
+
+class GridRowSource;
 
 // The grid as a CSV file a spreadsheet opens correctly: UTF-8 with a byte order mark, a
 // header row, ";" between the cells for German (the separator German spreadsheets expect)
@@ -28,6 +31,12 @@ public:
         QList<int> columns;
         QStringList headers;
     };
+
+    // The rows of a grid as shown, in their order, with the given columns under the
+    // formatter's headers; rows are read from the file as they are written.
+    static Table fromRows(std::shared_ptr<const GridRowSource> rows, const QList<int> &columns);
+    // Every column the grid shows (all but the hidden sort keys).
+    static QList<int> shownColumns();
 
     static QChar separator(int languageOffset);
     // One cell as it is written.
