@@ -350,6 +350,9 @@ void frm_Hauptfenster::showLanguageWindow()
 void frm_Hauptfenster::languageWindowClosed()
 {
     ApplyLanguageTexts();
+    // An open history window speaks the new language at once, without reading the file again.
+    if (frm_Historiendaten *history = historyWindow())
+        history->RefreshLanguage();
     if (!m_file.gWorkFile.isEmpty())
         setWindowTitle(HistoryFile::FileCaption(windowTitle(), m_file.gFileName));
 }

@@ -339,6 +339,17 @@ void frm_Historiendaten::sizeColumns()
         m_grid->setColumnHidden(c, true);
 }
 
+void frm_Historiendaten::RefreshLanguage()
+{
+    setWindowTitle(m_texts.ResText(kCaptionId));
+    if (m_model->hasFormatter())
+        m_model->setFormatter(
+            GridCellFormatter(m_texts, m_readout.gDeviceClass, m_readout.gTextLanguage));
+    setStatusText(
+        isBusy() ? m_texts.ResText(kReadingId)
+                 : m_texts.ResText(kEventCountId).arg(QLocale().toString(m_model->rowCount())));
+}
+
 void frm_Historiendaten::ClearHistoryGrid()
 {
     m_model->clear();

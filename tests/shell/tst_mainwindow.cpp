@@ -7,7 +7,9 @@
 #include "core/VirtualClock.h"
 #include "decode/ReadoutState.h"
 #include "shell/HelpViewer.h"
+#include "store/Database.h"
 #include "store/HistorySchema.h"
+#include "view/HistoryGridModel.h"
 #include "view/frm_Historiendaten.h"
 #include "view/frm_Warn_StormeldungPV.h"
 #include "view/frm_Warn_StormeldungZL.h"
@@ -145,12 +147,19 @@ void TestMainWindow::languageSwitchWithFileOpen_data()
     QTest::newRow("German to English")
         << "0"
         << "Sprache1"
-        << QStringList{"&File", "&Read-out history", "&Close", "&Settings", "Print file", "Cancel"};
-    QTest::newRow("English to German")
-        << "1"
-        << "Sprache0" << QStringList{"&Datei",        "&Historienspeicher auslesen",
-                                     "&Beenden",      "&Einstellungen",
-                                     "Datei drucken", "Abbrechen"};
+        << QStringList{"&File",  "&Read-out history", "&Close",    "&Settings", "Print file",
+                       "Cancel", "History data",      "Dev. Adr.", "no"};
+    QTest::newRow("English to German") << "1"
+                                       << "Sprache0"
+                                       << QStringList{"&Datei",
+                                                      "&Historienspeicher auslesen",
+                                                      "&Beenden",
+                                                      "&Einstellungen",
+                                                      "Datei drucken",
+                                                      "Abbrechen",
+                                                      "Historiendaten anzeigen",
+                                                      "Geräteadr.",
+                                                      "nein"};
 }
 
 void TestMainWindow::languageSwitchWithFileOpen()
@@ -162,6 +171,8 @@ void TestMainWindow::languageSwitchWithFileOpen()
     ShellFixture f;
     f.writeSettings("[Sprache]\nSprache=" + from + "\n");
     const QString plant = f.makeHistoryFile("plant.his");
+    QVERIFY(Database::open(plant, QString(), Database::Access::ReadWrite)
+                ->execute("INSERT INTO HISTORY (TableauAdresse) VALUES (1)"));
     QVERIFY(f.start({plant}));
     QVERIFY(f.showActive());
     frm_Hauptfenster &w = f.window();
@@ -174,13 +185,17 @@ void TestMainWindow::languageSwitchWithFileOpen()
     QVERIFY(modal.handled());
 
     QCOMPARE(w.windowTitle(), QStringLiteral("QVR-HISTORY   [plant.his]"));
-    const QStringList shown{w.findChild<QMenu *>("dateimenu")->title(),
-                            w.findChild<QAction *>("Datei_menu(1)")->text(),
-                            w.findChild<QAction *>("Datei_menu(7)")->text(),
-                            w.findChild<QMenu *>("einstellungenmenu")->title(),
-                            w.findChild<QAction *>("Datei_drucken")->toolTip(),
-                            // Qt's own buttons speak the language too.
-                            QCoreApplication::translate("QPlatformTheme", "Cancel")};
+    const QStringList shown{
+        w.findChild<QMenu *>("dateimenu")->title(), w.findChild<QAction *>("Datei_menu(1)")->text(),
+        w.findChild<QAction *>("Datei_menu(7)")->text(),
+        w.findChild<QMenu *>("einstellungenmenu")->title(),
+        w.findChild<QAction *>("Datei_drucken")->toolTip(),
+        // Qt's own buttons speak the language too.
+        QCoreApplication::translate("QPlatformTheme", "Cancel"),
+        // The open history window, without reading the file again.
+        w.findChild<frm_Historiendaten *>()->windowTitle(),
+        w.findChild<frm_Historiendaten *>()->gridModel()->headerData(1, Qt::Horizontal).toString(),
+        w.findChild<frm_Historiendaten *>()->gridModel()->cellText(0, 9)};
     QCOMPARE(shown, menuTexts);
     QCOMPARE(f.readSetting("Sprache", "Sprache"), press.right(1));
     // The file stays open with its commands.
