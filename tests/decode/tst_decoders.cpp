@@ -55,11 +55,18 @@ private slots:
     void standardTexts_data();
     void standardTexts() { checkAnswerRow(prepareTexts); }
     void linesAndAnalogue_data();
-    void linesAndAnalogue() { checkAnswerRow(); }
+    // The probe answer only tells whether the panel has analogue records.
+    void linesAndAnalogue()
+    {
+        checkAnswerRow([](DecodeFixture &fx) {
+            fx.readout.gAnalogProbe = strstr(QTest::currentDataTag(), "probe") != nullptr;
+        });
+    }
     void records_data();
     void records() { checkAnswerRow(); }
     void reuse_data();
     void reuse() { checkAnswerRow(firstEvent); }
+    void refusedWrite();
 };
 
 void TestDecoders::dispatch_data()
@@ -238,6 +245,7 @@ void TestDecoders::linesAndAnalogue_data()
     r.add("label U, micro, milli", "5=U uV;16=U mo",
           "AnalogWertMin=U = 3µV|AnalogWertMax=U = 45mΩ");
     r.add("no name: no values", "5=    ", "unchanged");
+    r.add("probe", "", "unchanged");
     r.refused("1=002;21=4X"); // another entry, letters
     r.command = QStringLiteral("LCDRA AX 1 ");
     r.add("without AX=", "", "refused");
@@ -327,6 +335,17 @@ void TestDecoders::reuse_data()
     r.use("PV", kPvEntry);
     r.add("same address", "1=002", copied + "Temp= 12");
     r.add("device event of the address's number", "1=002;5=2", own);
+}
+
+// A write the file refuses stops the read-out instead of counting as stored.
+void TestDecoders::refusedWrite()
+{
+    DecodeFixture fx(QStringLiteral("ZL"));
+    QVERIFY(fx.ok && !fx.answer(QStringLiteral("LCDRH"), kZlEntry).rejected);
+    fx.readout.gTextNumber = 12;
+    QVERIFY(fx.store.gDatabase->execute(QStringLiteral("PRAGMA query_only=1")));
+    QVERIFY(!fx.answer(QStringLiteral("LCDRT"), QStringLiteral("012 Zeile")).engineOk);
+    QVERIFY(!fx.ctx.engineError.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestDecoders)
