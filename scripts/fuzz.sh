@@ -32,13 +32,18 @@ for f in build/fuzz/bin/fuzz_*; do
   echo "fuzzing $name for $seconds s"
   mkdir -p "build/fuzz/corpus/$name"
   rm -f "build/fuzz/$name"-*
-  # No leak checks: every target keeps its file and the caches open for the whole run.
-  if ! "$f" -seed="$seed" -max_total_time="$seconds" -timeout=30 -detect_leaks=0 \
+  # No leak checks: every target keeps its file and caches open for the whole run. No
+  # rereading of the corpus every second: one process per target. No allocation stacks while
+  # searching (a fifth of the time): a fault's input is run again alone with them.
+  if ! ASAN_OPTIONS=$ASAN_OPTIONS:malloc_context_size=0 "$f" -seed="$seed" \
+         -max_total_time="$seconds" -timeout=30 -detect_leaks=0 -reload=0 \
          -artifact_prefix="build/fuzz/$name-" "build/fuzz/corpus/$name" \
          "tests/fuzz/seeds/$name" >"build/fuzz/$name.log" 2>&1; then
-    tail -n 40 "build/fuzz/$name.log"
+    sed '/^Shadow bytes around/,/ABORTING/d' "build/fuzz/$name.log" | tail -n 25
     for input in "build/fuzz/$name"-*; do
-      echo "$name found a fault; the input, $input:"
+      echo "$name found a fault; its input run again alone, $input:"
+      "$f" -timeout=30 -detect_leaks=0 "$input" 2>&1 | sed '/^Shadow bytes around/,$d' |
+        tail -n 50 || true
       od -A d -c "$input" | head -n 64
     done
     exit 1
