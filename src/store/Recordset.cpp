@@ -1,6 +1,7 @@
 #include "store/Recordset.h"
 
 #include "store/Connection.h"
+#include "store/HistorySchema.h"
 #include "store/OleDate.h"
 #include "store/SqlTranslator.h"
 
@@ -253,7 +254,11 @@ bool Recordset::open(const std::shared_ptr<Connection> &connection, const QStrin
     while (sqlite3_step(info) == SQLITE_ROW) {
         FieldInfo f;
         f.name = columnText(info, 0);
-        f.type = FieldDef::typeFromDeclaration(columnText(info, 1));
+        // The history tables' fields keep this program's types, whatever an older or a
+        // foreign file declares (older layouts declare dates as INTEGER).
+        const FieldType own = HistorySchema::fieldType(select.table, f.name);
+        f.type =
+            own != FieldType::Unknown ? own : FieldDef::typeFromDeclaration(columnText(info, 1));
         if (sqlite3_column_type(info, 2) != SQLITE_NULL)
             f.defaultValue = normalizeForField(parseDefault(columnText(info, 2)), f.type);
         tableFields << f;

@@ -400,8 +400,11 @@ bool Parser::parsePrimary(QString *out)
             else
                 p += c;
         }
-        *out = left.sql + (negate ? QStringLiteral(" NOT LIKE ") : QStringLiteral(" LIKE "))
-            + SqlTranslatorQuote(p) + QStringLiteral(" ESCAPE '\\'");
+        // The program's own LIKE, which ignores case for every letter.
+        *out = QStringLiteral("qvr_like(") + SqlTranslatorQuote(p) + QStringLiteral(", ") +
+               left.sql + QStringLiteral(", '\\')");
+        if (negate)
+            *out = QStringLiteral("(NOT ") + *out + QLatin1Char(')');
         return true;
     }
     if (peek().kind != Tok::Symbol)
