@@ -116,10 +116,15 @@ int readOnlyAuthorizer(void *guard, int action, const char *, const char *, cons
 
 } // namespace
 
+// In RowOrder.cpp, beside the order they serve.
+void registerOrderFunctions(sqlite3 *db, Connection *connection);
+
 Connection::Connection(sqlite3 *db) : m_db(db)
 {
-    if (m_db)
+    if (m_db) {
         sqlite3_set_authorizer(m_db, readOnlyAuthorizer, &m_readOnlyGuard);
+        registerOrderFunctions(m_db, this);
+    }
 }
 
 Connection::~Connection()

@@ -56,6 +56,10 @@ public:
     // when the SQLite library cannot do all of it (the handle must not be used then).
     static bool harden(sqlite3 *db);
 
+    // What the functions of Database::orderRows read while an order runs on this
+    // connection (they are installed on every connection, and are null outside an order).
+    void *orderState = nullptr;
+
 private:
     // Only on close: record sets keep the statements they got from the cache.
     void clearCache();

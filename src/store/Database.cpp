@@ -1,5 +1,6 @@
 #include "store/Database.h"
 
+#include "store/BackgroundReader.h"
 #include "store/Connection.h"
 #include "store/Recordset.h"
 
@@ -152,6 +153,9 @@ bool Database::isOpen() const
 
 void Database::close()
 {
+    // The background connection first: the journal mode changes only without it.
+    if (m_background)
+        m_background->stop();
     if (!isOpen())
         return;
     sqlite3 *db = m_connection->handle();
