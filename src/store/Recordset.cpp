@@ -141,7 +141,7 @@ bool indexServes(Connection &connection, const QString &table, const QStringList
                  const QStringList &conditionFields)
 {
     QString why;
-    sqlite3_stmt *st = connection.prepare(
+    sqlite3_stmt *st = connection.statement(
         QStringLiteral("SELECT il.name, x.name, x.desc, x.coll FROM pragma_index_list(?1) il,"
                        " pragma_index_xinfo(il.name) x WHERE il.partial = 0 AND x.key = 1"
                        " ORDER BY il.name, x.seqno"),
@@ -162,7 +162,7 @@ bool indexServes(Connection &connection, const QString &table, const QStringList
              sqlite3_column_int(st, 2) == 0 &&
                  columnText(st, 3).compare(QLatin1String("BINARY"), Qt::CaseInsensitive) == 0});
     }
-    sqlite3_finalize(st);
+    sqlite3_reset(st);
     for (const QList<Column> &columns : std::as_const(indexes)) {
         bool serves = columns.size() >= order.size();
         for (int i = 0; serves && i < order.size(); ++i)
@@ -196,7 +196,8 @@ bool Recordset::plan(Connection &connection, const QString &sql, Plan *out, QStr
     // The table's fields, their declared types and defaults.
     QVector<FieldInfo> &tableFields = out->tableFields;
     tableFields.clear();
-    sqlite3_stmt *info = connection.prepare(
+    // Cached: preparing these costs more than running them.
+    sqlite3_stmt *info = connection.statement(
         QStringLiteral("SELECT name, type, dflt_value FROM pragma_table_info(?1)"), &why);
     if (!info)
         return failPlan(why);
@@ -214,7 +215,7 @@ bool Recordset::plan(Connection &connection, const QString &sql, Plan *out, QStr
             f.defaultValue = normalizeForField(parseDefault(columnText(info, 2)), f.type);
         tableFields << f;
     }
-    sqlite3_finalize(info);
+    sqlite3_reset(info);
     if (tableFields.isEmpty())
         return failPlan(QStringLiteral("there is no table %1").arg(select.table));
 

@@ -5,6 +5,8 @@
 #include <QDate>
 #include <QTime>
 
+#include <utility>
+
 namespace qvr {
 
 namespace {
@@ -22,6 +24,7 @@ bool tokenize(const QString &s, QList<Token> *out, QString *error)
 {
     qsizetype i = 0;
     const qsizetype n = s.size();
+    out->reserve(n / 2 + 2); // growing the list one token at a time costs more than the tokens
     auto fail = [&](const QString &msg, qsizetype at) {
         if (error)
             *error = msg + QStringLiteral(" (at character %1)").arg(at + 1);
@@ -100,8 +103,9 @@ bool tokenize(const QString &s, QList<Token> *out, QString *error)
             static const QString two[] = {QStringLiteral("<>"), QStringLiteral("<="),
                                           QStringLiteral(">="), QStringLiteral("!=")};
             bool matched = false;
+            const QStringView next = QStringView(s).mid(i, 2);
             for (const QString &op : two) {
-                if (s.mid(i, 2) == op) {
+                if (next == op) {
                     t.kind = Tok::Symbol;
                     t.text = op == QLatin1String("!=") ? QStringLiteral("<>") : op;
                     i += 2;
@@ -119,7 +123,7 @@ bool tokenize(const QString &s, QList<Token> *out, QString *error)
                 }
             }
         }
-        out->append(t);
+        out->append(std::move(t));
     }
     Token end;
     end.kind = Tok::End;
