@@ -208,12 +208,12 @@ bool HistoryFile::OpenHistoryFile(QString &path, QString *error)
     QString work = WorkFileFor(path, m_file.gFileName);
     QString staging = work + QStringLiteral(".opening");
     HistoryFileCopy::RemoveDatabase(staging);
-    if (!HistoryFileCopy::CopyFile(path, staging, &detail)) {
+    if (!HistoryFileCopy::CopyDatabaseFile(path, staging, &detail)) {
         // A read-only medium: the working copy lives in the user's own folder instead.
         work = fallbackPlace(work);
         staging = work + QStringLiteral(".opening");
         HistoryFileCopy::RemoveDatabase(staging);
-        if (!HistoryFileCopy::CopyFile(path, staging, &detail))
+        if (!HistoryFileCopy::CopyDatabaseFile(path, staging, &detail))
             return fail(kNoWorkingCopy, detail);
     }
 

@@ -156,7 +156,7 @@ bool HistoryFileCopy::BackupTo(sqlite3 *source, const QString &target, QString *
     return ok;
 }
 
-bool HistoryFileCopy::CopyFile(const QString &source, const QString &target, QString *error)
+bool HistoryFileCopy::CopyDatabaseFile(const QString &source, const QString &target, QString *error)
 {
     const QFileInfo info(source);
     if (!info.isFile() || !info.isReadable()) {
