@@ -130,7 +130,7 @@ bool HistoryFileCopy::BackupTo(sqlite3 *source, const QString &target, QString *
         return false;
     }
     sqlite3 *dest = nullptr;
-    const QByteArray name = QFile::encodeName(target);
+    const QByteArray name = target.toUtf8(); // SQLite takes UTF-8 on every platform
     if (sqlite3_open_v2(name.constData(), &dest, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                         nullptr) != SQLITE_OK) {
         setError(error, sqliteText(dest, "create copy"));
@@ -164,7 +164,7 @@ bool HistoryFileCopy::CopyDatabaseFile(const QString &source, const QString &tar
         return false;
     }
     sqlite3 *src = nullptr;
-    const QByteArray name = QFile::encodeName(source);
+    const QByteArray name = source.toUtf8();
     if (sqlite3_open_v2(name.constData(), &src, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
         setError(error, sqliteText(src, "open"));
         closeQuietly(src);
@@ -186,7 +186,7 @@ bool HistoryFileCopy::settleTarget(const QString &target, QString *error)
     // finish with it first (roll back or check point); if another program still has the
     // file open the log stays and the save must not go on.
     sqlite3 *db = nullptr;
-    const QByteArray name = QFile::encodeName(target);
+    const QByteArray name = target.toUtf8();
     bool ok = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
               && exec(db, "SELECT count(*) FROM sqlite_master");
     closeQuietly(db);

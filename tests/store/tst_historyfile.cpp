@@ -219,16 +219,22 @@ void TestHistoryFile::openWorksOnACopyUntilSaved_data()
 {
     QTest::addColumn<bool>("staleTwin");
     QTest::addColumn<bool>("save");
-    QTest::newRow("quit without saving") << false << false;
-    QTest::newRow("stale working copy, quit without saving") << true << false;
-    QTest::newRow("save") << false << true;
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("quit without saving") << false << false << "";
+    QTest::newRow("stale working copy, quit without saving") << true << false << "";
+    QTest::newRow("save") << false << true << "";
+    // Outside the Windows code page, and inside it.
+    QTest::newRow("save in a folder with non-ASCII letters") << false << true << "Łódź/Jürgen";
 }
 
 void TestHistoryFile::openWorksOnACopyUntilSaved()
 {
     QFETCH(bool, staleTwin);
     QFETCH(bool, save);
-    QTemporaryDir dir;
+    QFETCH(QString, folder);
+    QTemporaryDir top;
+    QVERIFY(QDir(top.path()).mkpath(folder.isEmpty() ? "." : folder));
+    const QDir dir(top.filePath(folder));
     const QString his = dir.filePath(QStringLiteral("x.his"));
     const QString tmp = dir.filePath(QStringLiteral("x.tmp"));
     makeHistoryFile(his, 5);
