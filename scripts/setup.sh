@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the program, its tests and its demo need.
-# Idempotent: installs only what is missing. Uses sudo when not root.
+# Installs the Debian 12 packages the program, its tests and its demo need, and any named
+# as arguments. Idempotent: installs only what is missing. Uses sudo when not root.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config
           qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
           libsqlite3-dev sqlite3
           xvfb xauth poppler-utils fonts-liberation fonts-dejavu-core
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev "$@")
 
 missing=()
 for p in "${packages[@]}"; do
