@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything with warnings as errors and with ASan + UBSan, runs every test with
-# CTest, then gives each fuzz target a short run.
+# CTest, gives each fuzz target a short run, then cross-builds for Windows and runs the
+# tests and the zip there under Wine (scripts/windows.sh --package).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -37,4 +38,6 @@ for f in build/fuzz/bin/fuzz_*; do
   fi
   tail -n 1 "build/fuzz/$name.log"
 done
+
+scripts/windows.sh --package
 echo "all tests passed"
