@@ -7,7 +7,8 @@ packages=(cmake ninja-build g++ pkg-config
           qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
           libsqlite3-dev sqlite3
           xvfb xauth poppler-utils fonts-liberation fonts-dejavu-core
-          clang libclang-rt-14-dev "$@")
+          clang libclang-rt-14-dev
+          dpkg-dev file lintian librsvg2-bin desktop-file-utils appstream shared-mime-info "$@")
 
 missing=()
 for p in "${packages[@]}"; do

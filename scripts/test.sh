@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything with warnings as errors and with ASan + UBSan, runs every test with
-# CTest, gives each fuzz target a short run, then cross-builds for Windows and runs the
-# tests and the zip there under Wine (scripts/windows.sh --package).
+# CTest, checks the Debian package, gives each fuzz target a short run, then cross-builds
+# for Windows and runs the tests and the zip there under Wine (scripts/windows.sh --package).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -16,6 +16,9 @@ cmake --build build/test -j "$jobs"
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build/test && ctest --output-on-failure -j "$jobs")
+
+# The Debian package, built apart (Release, no sanitizers) and run from an unpacked root.
+tests/package/check.sh
 
 # Fuzzing: clang's libFuzzer, a short run per target.
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \

@@ -92,7 +92,6 @@ cp "$build/bin/qvr-history.exe" "$build/bin/qvr-history-cli.exe" "$stage/"
 cp "$sdk/qt6-mingw/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$sdk/qt6-mingw/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
 cp "$build/bin/QVR-HISTORY_DE.html" "$build/bin/QVR-HISTORY_EN.html" "$build/bin/Standardtexte.bdb" "$stage/"
-cp resources/windows/installation-folder.cmd "$stage/"
 todo=("$stage"/*.exe "$stage"/platforms/*.dll "$stage"/styles/*.dll)
 while [ ${#todo[@]} -gt 0 ]; do
   file=${todo[0]}
@@ -121,9 +120,9 @@ rm -f "$zip"
 (cd "$build/package" && zip -qr -9 "$zip" QVR-History)
 echo "package: $zip ($(du -k "$zip" | cut -f1) KiB, $(unzip -Z1 "$zip" | grep -vc '/$') files)"
 
-# Start the program from the unpacked zip, with nothing on Wine's DLL path but Windows
-# itself, in the Windows window plugin on an X server, its settings in the registry as an
-# installation would leave them.
+# Start the programs from the unpacked zip, with nothing on Wine's DLL path but Windows
+# itself, the window program in the Windows window plugin on an X server; the language is
+# set in the registry, the installation folder is the zip's own.
 check="$build/package-check"
 rm -rf "$check"
 mkdir -p "$check"
@@ -139,8 +138,7 @@ rm -f "$shot"
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   set -e
   cd "$1/QVR-History"
-  wine cmd /c installation-folder.cmd </dev/null >/dev/null 2>&1
-  wine reg add "HKCU\\SOFTWARE\\QVR-History\\Sprache" /v Sprache /d 0 /f >/dev/null
+  wine reg add "HKCU\\SOFTWARE\\QVR-History\\Sprache" /v Sprache /d 0 /f </dev/null >/dev/null 2>&1
   # The command-line program runs and reports a port that is not there.
   status=0
   timeout 60 wine qvr-history-cli.exe readout --port COM9 --connection RS232 --address 17 --file x.his \

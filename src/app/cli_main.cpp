@@ -5,8 +5,11 @@
 //                   --file FILE.his [--baud N] [--settings FILE] [--lang de|en]
 //
 // Exit status: 0 success (also when the panel's ISX scan ended the read-out), 3 a read-out
-// that ended with an error message, 1 usage or file errors.
+// that ended with an error message, 1 usage or file errors, 128 + the signal's number when
+// SIGINT or SIGTERM stopped it (the panel and the bus were handed back, the file is as it
+// was).
 
+#include "app/StopSignals.h"
 #include "bus/BusLink.h"
 #include "bus/BusTimers.h"
 #include "bus/LinkState.h"
@@ -15,6 +18,7 @@
 #include "bus/ReadoutEngine.h"
 #include "bus/ReadoutPresenter.h"
 #include "core/Asker.h"
+#include "core/Folders.h"
 #include "core/QtClock.h"
 #include "core/SettingsStore.h"
 #include "core/TextTable.h"
@@ -39,6 +43,8 @@ constexpr int kExitUsage = 1;
 constexpr int kExitReadout = 3;
 constexpr int kTextUsage = 31120;
 constexpr int kTextProgress = 31110;
+constexpr int kTextStopped = 31200;
+constexpr int kExitSignal = 128;
 
 void print(FILE *to, const QString &text)
 {
@@ -146,8 +152,6 @@ public:
         endProgressLine();
         print(stderr, detail + QLatin1Char('\n'));
     }
-
-private:
     void endProgressLine()
     {
         if (m_progressShown)
@@ -155,6 +159,7 @@ private:
         m_progressShown = false;
     }
 
+private:
     const Texts &m_texts;
     bool m_terminal;
     bool m_animation = false;
@@ -241,16 +246,27 @@ int run(const QStringList &args)
     SettingsStore settings(
         std::make_unique<OverlaySettingsBackend>(programSettings->backend(), overlay));
 
-    QString appPath = settings.ReadSetting(QStringLiteral("Installation"), QStringLiteral("CurDir"),
-                                           QStringLiteral("C:"));
+    QString appPath = InstallationFolder(settings);
     while (appPath.size() > 1 && (appPath.endsWith(QLatin1Char('/')) || appPath.endsWith(QLatin1Char('\\'))))
         appPath.chop(1);
+
+    // Ctrl-C or SIGTERM: the read-out hands the panel and the bus back, and the user's
+    // file stays as it was.
+    ReadoutEngine *readingOut = nullptr;
+    bool stopDone = false;
+    StopSignals stopSignals([&](int) {
+        if (readingOut)
+            readingOut->requestStop([&stopDone] { stopDone = true; });
+    });
 
     const QString target = QFileInfo(o.file).absoluteFilePath();
     ConsoleAsker asker(target);
     FileState file;
     StoreState store;
     HistoryFile history(file, store, settings, texts, asker);
+    // A target that cannot be saved is reported before the panel is read, not after.
+    if (!history.CheckSaveTarget(target))
+        return kExitUsage;
     const bool existed = QFileInfo::exists(target);
     if (existed) {
         QString path = target;
@@ -271,6 +287,7 @@ int run(const QStringList &args)
     ReadoutEngine engine(link, readout, store, texts, clock, presenter);
     engine.setAppPath(appPath);
     presenter.onClose = [&engine] { engine.StopReadout(); };
+    readingOut = &engine;
 
     bool failed = false;
     link.OpenBusPort(failed);
@@ -279,15 +296,29 @@ int run(const QStringList &args)
         return kExitUsage;
     }
     readout.gDeviceAddress = qint16(o.address);
-    if (engine.StartReadout())
-        clock.waitWhile([&presenter] { return !presenter.done; });
+    clock.processEvents(); // a stop that came while the file and the port were opened
+    if (stopSignals.received() == 0 && engine.StartReadout())
+        clock.waitWhile([&] { return !presenter.done && !stopDone; });
+    clock.processEvents(); // a stop that came as the read-out ended: nothing is saved
     engine.StopReadout();
+    readingOut = nullptr;
+    if (stopSignals.received() != 0) {
+        history.CloseHistoryFile();
+        presenter.endProgressLine();
+        print(stderr, texts.ResText(kTextStopped).arg(target) + QLatin1Char('\n'));
+        return kExitSignal + stopSignals.received();
+    }
 
     int status = kExitUsage;
     switch (engine.outcome()) {
     case ReadoutEngine::Outcome::Success: {
         const bool saved = existed ? history.SaveHistoryFile() : history.SaveHistoryFileAs();
-        status = !saved ? kExitUsage : engine.returnFailed() ? kExitReadout : kExitOk;
+        if (!saved) {
+            // The message named the working copy: it stays, as the only copy of the data.
+            history.KeepWorkingCopy();
+            return kExitUsage;
+        }
+        status = engine.returnFailed() ? kExitReadout : kExitOk;
         break;
     }
     case ReadoutEngine::Outcome::EndMessage:

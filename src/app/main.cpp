@@ -12,16 +12,21 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <cstdio>
+
 namespace {
-// For scripts/screenshot.sh: once the window has settled, save a picture of the whole
-// screen to the file named by QVR_HISTORY_SCREENSHOT, open the File menu, save a second
-// picture beside it ("-menu" added to its name) and quit.
+// For scripts/screenshot.sh and the package check: once the window has settled, print its
+// caption (it names the open file), save a picture of the whole screen to the file named
+// by QVR_HISTORY_SCREENSHOT, open the File menu, save a second picture beside it ("-menu"
+// added to its name) and quit.
 void scheduleScreenshot(qvr::frm_Hauptfenster &window, const QString &file)
 {
     QString menuFile = file;
     menuFile.insert(file.endsWith(QLatin1String(".png")) ? file.size() - 4 : file.size(),
                     QLatin1String("-menu"));
     QTimer::singleShot(2500, &window, [&window, file, menuFile] {
+        std::printf("%s\n", qPrintable(window.windowTitle()));
+        std::fflush(stdout);
         bool saved = window.screen()->grabWindow(0).save(file);
         if (auto *menu = window.findChild<QMenu *>(QStringLiteral("dateimenu")))
             window.menuBar()->setActiveAction(menu->menuAction());
@@ -49,7 +54,10 @@ int main(int argc, char **argv)
     qvr::frm_Hauptfenster window(qvr::SettingsStore::forProgram(arguments), std::move(asker));
     askerView->setParent(&window);
     askerView->setTexts(&window.texts());
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/qvr/shell/Daten_einlesen.png")));
+    // The installed icon where there is one; the desktop entry's name ties the windows to it.
+    QApplication::setWindowIcon(QIcon::fromTheme(
+        QStringLiteral("qvr-history"), QIcon(QStringLiteral(":/qvr/shell/Daten_einlesen.png"))));
+    QGuiApplication::setDesktopFileName(QStringLiteral("qvr-history"));
     // A second instance ends here, silently.
     if (!window.startUp(arguments, qvr::SingleInstance::defaultLockPath(arguments)))
         return 0;

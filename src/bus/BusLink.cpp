@@ -4,6 +4,7 @@
 #include "bus/LineSettings.h"
 #include "core/Asker.h"
 #include "core/Clock.h"
+#include "core/Folders.h"
 #include "core/SettingsStore.h"
 #include "core/TextTable.h"
 #include "decode/ReadoutState.h"
@@ -37,11 +38,8 @@ BusLink::~BusLink()
 
 QString BusLink::logPath() const
 {
-    QString folder = m_appPath;
-    if (folder.isEmpty())
-        folder = m_settings.ReadSetting(QStringLiteral("Installation"), QStringLiteral("CurDir"),
-                                        QStringLiteral("C:"));
-    return BusLog::pathIn(folder);
+    const QString folder = m_appPath.isEmpty() ? InstallationFolder(m_settings) : m_appPath;
+    return BusLog::pathIn(UserFilesFolder(folder));
 }
 
 // Up to three attempts, each followed by the 20 ms pause; stops at the first success.

@@ -44,8 +44,9 @@ public:
     BusLink(const BusLink &) = delete;
     BusLink &operator=(const BusLink &) = delete;
 
-    // The installation folder `gAppPath` where "logdata.txt" goes. When never set, the
-    // setting `CurDir` of section `Installation` is used.
+    // The installation folder `gAppPath`; "logdata.txt" goes there, or to the user's data
+    // folder when the user may not write there. When never set, the setting `CurDir` of
+    // section `Installation` is used.
     void setAppPath(const QString &path) { m_appPath = path; }
     QString logPath() const;
 

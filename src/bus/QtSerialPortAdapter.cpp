@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #ifdef Q_OS_UNIX
+#include <poll.h>
 #include <sys/stat.h>
 #include <termios.h>
 #endif
@@ -355,6 +356,19 @@ void QtSerialPortAdapter::onError(QSerialPort::SerialPortError error)
     default:
         return; // refused settings and the like are answered by the setters' results
     }
+#ifdef Q_OS_UNIX
+    // A read notification can find the input already gone: a send discards waiting input,
+    // and when it runs from another event of the same round (a timer, a stop) the port's
+    // notification still follows and reads nothing. The line is fine then; only a hung-up
+    // or vanished device is an error.
+    if (error == QSerialPort::ReadError && m_port.isOpen()) {
+        pollfd p{int(m_port.handle()), POLLIN, 0};
+        if (::poll(&p, 1, 0) >= 0 && !(p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            m_port.clearError();
+            return;
+        }
+    }
+#endif
     m_error = m_port.errorString();
     // A read error means the device is gone (unplugged, the other end of a terminal
     // closed); Qt would report it again on every event round, so the port is closed and

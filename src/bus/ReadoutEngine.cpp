@@ -75,6 +75,8 @@ bool ReadoutEngine::StartReadout()
     m_returnFailed = false;
     m_storeFailed = false;
     m_ending = false;
+    m_transferOpen = false;
+    m_stopping = false;
     m_token = std::make_shared<int>(0);
     m_readout.gReadAnalog = true;
     m_readout.gAnalogProbe = true;
@@ -127,6 +129,11 @@ bool ReadoutEngine::StartReadout()
 
 void ReadoutEngine::StopReadout()
 {
+    // Closing the port processes events; a stop asked for meanwhile is answered below.
+    if (m_inStopReadout)
+        return;
+    m_inStopReadout = true;
+    m_stopping = false;
     m_token.reset(); // a pending pause ends here
     BusTimers &t = m_link.timers();
     t.Timer_Masterübernahme->setEnabled(false);
@@ -139,6 +146,61 @@ void ReadoutEngine::StopReadout()
     if (m_link.port().isOpen())
         m_link.CloseBusPort();
     endTempWrites();
+    m_inStopReadout = false;
+    if (m_stopRequested) {
+        m_stopRequested = false;
+        const std::function<void()> stopped = std::move(m_onStopped);
+        m_onStopped = nullptr;
+        if (stopped)
+            stopped();
+    }
+}
+
+bool ReadoutEngine::running() const
+{
+    return m_readout.gReadoutActive || m_ending || m_stopping;
+}
+
+void ReadoutEngine::requestStop(std::function<void()> stopped)
+{
+    if (stopped && m_onStopped) {
+        m_onStopped = [first = std::move(m_onStopped), then = std::move(stopped)] {
+            first();
+            then();
+        };
+    } else if (stopped) {
+        m_onStopped = std::move(stopped);
+    }
+    // A stop, an end or a close under way calls back when it is over.
+    const bool underWay = m_stopRequested || m_ending || m_inStopReadout;
+    m_stopRequested = true;
+    if (underWay)
+        return;
+    if (!m_readout.gReadoutActive) {
+        StopReadout();
+        return;
+    }
+    switch (m_readout.gBusStage) {
+    case 2:
+        // The PC has answered the master's query and the release may be on its way:
+        // closing now could leave the bus with nobody polling. Its 60 ms are waited out.
+        m_stopping = true;
+        break;
+    case 3:
+        m_stopping = true;
+        if (!m_transferOpen)
+            finishWithPanel();
+        else if (LastCommandOf(m_link.state().gLastFrame) != QLatin1String("LCDST"))
+            sendRequest(QStringLiteral("LCDST"));
+        break;
+    case 4:
+        // The master return of the read-out's end is under way; the end finishes first.
+        break;
+    default:
+        // Listening: the master still holds the bus.
+        StopReadout();
+        break;
+    }
 }
 
 void ReadoutEngine::setLines(bool on)
@@ -151,6 +213,8 @@ void ReadoutEngine::setLines(bool on)
 
 void ReadoutEngine::sendRequest(const QString &command)
 {
+    if (command == QLatin1String("LCDH"))
+        m_transferOpen = true;
     m_link.SendNewFrame(QStringLiteral(":;") + PadTo3(qint64(m_readout.gDeviceAddress))
                         + QLatin1Char(':') + command);
 }
@@ -193,6 +257,8 @@ void ReadoutEngine::onBusActivity()
 
 BusLink::FrameAction ReadoutEngine::onFrame()
 {
+    if (m_stopping)
+        return onStopFrame();
     switch (m_readout.gBusStage) {
     case 1:
     case 2:
@@ -234,7 +300,9 @@ BusLink::FrameAction ReadoutEngine::HandleMasterQuery()
         m_readout.gMasterAddress = rx.gRxAddress;
         m_readout.gBusStage = 3;
         t.Timer_Timeout->setInterval(kReleaseTimeoutMs);
-        if (m_readout.gReadoutActive)
+        if (m_stopping)
+            finishWithPanel();
+        else if (m_readout.gReadoutActive)
             sendIdentification();
     } else {
         rx.reset();
@@ -246,6 +314,7 @@ void ReadoutEngine::finishWithPanel()
 {
     if (m_readout.gMasterAddress != -1) {
         m_readout.gErrorCount = 0;
+        m_readout.gTimeoutCount = 0;
         m_readout.gBusStage = 4;
         m_link.SendNewFrame(QStringLiteral(":;") + PadTo3(qint64(m_readout.gMasterAddress))
                             + QStringLiteral(":MAST? 101"));
@@ -277,8 +346,66 @@ BusLink::FrameAction ReadoutEngine::HandleMasterReturn()
     return BusLink::FrameAction::Return;
 }
 
+// While stopping only the answers that end the stop count: the panel's "LCDST" and the
+// master's answer to the return; the answer to a request still on its way is dropped.
+BusLink::FrameAction ReadoutEngine::onStopFrame()
+{
+    RxParser &rx = m_link.state().rx;
+    const bool answer = rx.gRxKind == 0 && m_readout.gReadoutActive;
+    switch (m_readout.gBusStage) {
+    case 2:
+        return HandleMasterQuery();
+    case 3:
+        if (answer && rx.gRxAddress == m_readout.gDeviceAddress
+            && rx.gRxCommand == QLatin1String("LCDST")) {
+            m_link.timers().Timer_Timeout->setEnabled(false);
+            finishWithPanel();
+            return BusLink::FrameAction::Return;
+        }
+        break;
+    case 4:
+        if (answer && rx.gRxAddress == m_readout.gMasterAddress)
+            return HandleMasterReturn();
+        break;
+    default:
+        break;
+    }
+    rx.reset();
+    return BusLink::FrameAction::Continue;
+}
+
+void ReadoutEngine::onStopTimeout()
+{
+    m_link.timers().Timer_Timeout->setEnabled(false);
+    m_link.state().rx.reset();
+    switch (m_readout.gBusStage) {
+    case 3:
+        // The panel did not acknowledge "LCDST": the bus goes back all the same.
+        finishWithPanel();
+        break;
+    case 4:
+        if (++m_readout.gTimeoutCount < kStopReturnTries) {
+            resendLastFrame();
+            break;
+        }
+        m_returnFailed = true;
+        m_endMessage = kMsgReturnFailed;
+        m_presenter.showMessage(kMsgReturnFailed, Asker::Icon::Critical, true);
+        StopReadout();
+        break;
+    default:
+        // No release within its 60 ms: the master kept the bus.
+        StopReadout();
+        break;
+    }
+}
+
 void ReadoutEngine::onTimeout()
 {
+    if (m_stopping) {
+        onStopTimeout();
+        return;
+    }
     BusTimers &t = m_link.timers();
     t.Timer_Timeout->setEnabled(false);
     m_link.state().rx.reset();
@@ -332,6 +459,10 @@ void ReadoutEngine::Timeout_Steuerung_Historiendaten_vom_Tableau_empfangen()
 
 void ReadoutEngine::onMasterTakeover()
 {
+    if (m_stopping) {
+        StopReadout();
+        return;
+    }
     BusTimers &t = m_link.timers();
     m_link.port().setReceiveThreshold(0);
     m_readout.gBusStage = 0;
@@ -375,6 +506,11 @@ void ReadoutEngine::EndReadout()
     // Closing the port processes events; a frame or timer must not end the read-out twice.
     if (m_ending)
         return;
+    // A stopped read-out ends without a message and without merging.
+    if (m_stopping) {
+        StopReadout();
+        return;
+    }
     m_ending = true;
     m_link.timers().Timer_Timeout->setEnabled(false);
     m_link.CloseBusPort();
@@ -426,6 +562,9 @@ void ReadoutEngine::EndReadout()
         break;
     }
     m_ending = false;
+    // A stop asked for during the end is answered now that the end is over.
+    if (m_stopRequested)
+        StopReadout();
 }
 
 } // namespace qvr

@@ -6,6 +6,7 @@
 #include "store/StandardTexts.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace qvr {
@@ -54,8 +55,12 @@ public:
         Success,     // merged (also after the ISX end or a failed master return)
         EndMessage,  // ended with an error message (endMessage() tells which)
         StoreFailed, // the history file refused the data (TEMP or the merge)
-        Stopped,     // stopped from outside before it ended
+        Stopped,     // stopped from outside before it ended; nothing was merged
     };
+
+    // A stop hands the bus back in at most this many tries of the master return (1 s
+    // each), after at most one wait for the panel's answer to "LCDST".
+    static constexpr int kStopReturnTries = 2;
 
     ReadoutEngine(BusLink &link, ReadoutState &readout, StoreState &store, const Texts &texts,
                   Clock &clock, ReadoutPresenter &presenter);
@@ -70,8 +75,21 @@ public:
     // begins the takeover (panel bus) or identification (direct connection). False when
     // the history file refused to empty TEMP (the presenter has been told).
     bool StartReadout();
-    // What closing the dialog does: timers off, read-out and stage reset, port closed.
+    // Stops at once: timers off, read-out and stage reset, port closed. Leaves the bus as
+    // it is; requestStop() is the stop that hands it back.
     void StopReadout();
+    // Stops the read-out without leaving the bus without a master, then calls `stopped`
+    // once (from the event loop, or before returning when there is nothing to wait for).
+    // While the PC is master a running transfer is closed with "LCDST" (one wait for the
+    // answer) and the master role is handed back to the station that released it
+    // (kStopReturnTries waits, then message 30040 and the port is closed all the same);
+    // an answered "MAST 1" is waited out for the release. Nothing is merged: outcome()
+    // is Stopped. A stop during the read-out's end (stage 4 or EndReadout) lets the end
+    // finish, merge included, and calls `stopped` after it. The callback must not destroy
+    // the engine.
+    void requestStop(std::function<void()> stopped = {});
+    // A read-out, its end or a stop is under way.
+    bool running() const;
     // Closes the port and ends with the message of gEndReason, or merges on success.
     void EndReadout();
     // The timeout control after the fifth timeout in a row, by stage.
@@ -104,6 +122,8 @@ private:
     BusLink::FrameAction HandleMasterQuery();
     BusLink::FrameAction HandleMasterReturn();
     void onTimeout();
+    void onStopTimeout();
+    BusLink::FrameAction onStopFrame();
     void onBusActivity();
     void onMasterTakeover();
     void sendIdentification();
@@ -130,6 +150,13 @@ private:
     int m_endMessage = 0;
     bool m_returnFailed = false;
     bool m_storeFailed = false;
+    // "LCDH" went out: the panel is in its transfer until it acknowledges "LCDST".
+    bool m_transferOpen = false;
+    // A stop hands the panel and the bus back (frames and timeouts take the stop's way).
+    bool m_stopping = false;
+    bool m_inStopReadout = false;
+    bool m_stopRequested = false;
+    std::function<void()> m_onStopped;
 };
 
 } // namespace qvr

@@ -29,6 +29,16 @@ QString index3(qint16 value)
     return PadTo3(qint64(value));
 }
 
+// Whether an "RQRAA" answer names a row before the one the request asked for.
+bool namesEarlierRow(const QString &lastFrame, const QString &rxParam)
+{
+    bool askedOk = false;
+    bool rowOk = false;
+    const qint16 asked = TextToInt(Chars(lastFrame, 13, 15), askedOk);
+    const qint16 row = TextToInt(Chars(rxParam, 1, 3), rowOk);
+    return askedOk && rowOk && row < asked;
+}
+
 } // namespace
 
 QString ReadoutSequence::ClassOfPanel(const QString &rxCommand, const QString &rxParam)
@@ -88,6 +98,12 @@ void ReadoutSequence::entryAnswered()
     ReadoutState &r = m_engine.readout();
     const QString param = m_engine.link().state().rx.gRxParam;
     reportProgress();
+    // An empty answer is accepted but adds no row: whatever was copied or asked for it
+    // would land in the previous entry's row.
+    if (param.isEmpty()) {
+        nextEntry();
+        return;
+    }
 
     bool reused = false;
     if (r.gDeviceClass == QLatin1String("ZL")) {
@@ -164,7 +180,14 @@ BusLink::FrameAction ReadoutSequence::HandleFrame()
     const QString rxParam = rx.gRxParam;
     bool rejected = false;
     bool finished = false;
-    if (!DispatchAnswer(m_engine.decodeContext(), last, rxCommand, rxParam, rejected, finished)) {
+    if (last == QLatin1String("RQRAA") && namesEarlierRow(link.gLastFrame, rxParam)) {
+        // The next request follows from the row answered, so a panel that keeps naming an
+        // earlier row would be asked the same rows without end: it is refused like any
+        // answer that does not fit, and asked again at most five times.
+        rejected = true;
+        r.gEndReason = 2;
+    } else if (!DispatchAnswer(m_engine.decodeContext(), last, rxCommand, rxParam, rejected,
+                               finished)) {
         // The file refused the answer: end the transfer, the read-out ends with an error.
         m_engine.storeFailed(m_engine.decodeContext().engineError);
         sendEnd();

@@ -425,6 +425,22 @@ bool DecodeHistoryPV(DecodeContext &ctx, const QString &rxParam, bool &error)
 
 namespace {
 
+// The panel writes Ohm as O and micro as u in a unit: u before a unit letter is the prefix
+// micro ("uA"), O as the unit itself is Ohm ("O", "kO"). The name before the equals sign
+// is not a unit: the voltage "U" stays U.
+QString deviceUnit(QString unit)
+{
+    for (qsizetype i = 0; i < unit.size(); ++i) {
+        const QChar c = unit.at(i);
+        const bool beforeLetter = i + 1 < unit.size() && unit.at(i + 1).isLetter();
+        if ((c == QLatin1Char('O') || c == QLatin1Char('o')) && !beforeLetter)
+            unit[i] = QChar(0x03A9);
+        else if ((c == QLatin1Char('u') || c == QLatin1Char('U')) && beforeLetter)
+            unit[i] = QChar(0x00B5);
+    }
+    return unit;
+}
+
 bool decodeTextLines(DecodeContext &ctx, const QString &rxParam, int shift, bool &error)
 {
     error = false;
@@ -475,15 +491,7 @@ bool DecodeAnalogZL(DecodeContext &ctx, const QString &rxCommand, const QString 
     if (Chars(rxParam, 5, 8).trimmed().isEmpty())
         return true;
 
-    // The panel writes Ohm as O and micro as u.
-    QString param = rxParam;
-    for (QChar &c : param) {
-        if (c == QLatin1Char('O') || c == QLatin1Char('o'))
-            c = QChar(0x03A9);
-        else if (c == QLatin1Char('U') || c == QLatin1Char('u'))
-            c = QChar(0x00B5);
-    }
-    AnswerFields f(param);
+    AnswerFields f(rxParam);
     const double low = f.decimal(10, 14);
     const double high = f.decimal(21, 25);
     if (!f.allConverted() || !TempRowWriter::hasCurrentRow(ctx)) {
@@ -492,8 +500,10 @@ bool DecodeAnalogZL(DecodeContext &ctx, const QString &rxCommand, const QString 
     }
     const auto whole = [](double v) { return QString::number(static_cast<qint64>(std::round(v))); };
     TempRowWriter row;
-    row.set(S::AnalogWertMin, f.text(5, 6) + QStringLiteral("= ") + whole(low) + f.text(7, 8));
-    row.set(S::AnalogWertMax, f.text(16, 17) + QStringLiteral("= ") + whole(high) + f.text(18, 19));
+    row.set(S::AnalogWertMin,
+            f.text(5, 6) + QStringLiteral("= ") + whole(low) + deviceUnit(f.text(7, 8)));
+    row.set(S::AnalogWertMax,
+            f.text(16, 17) + QStringLiteral("= ") + whole(high) + deviceUnit(f.text(18, 19)));
     return row.editCurrentRow(ctx);
 }
 

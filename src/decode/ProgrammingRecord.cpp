@@ -127,7 +127,14 @@ bool ReuseProgrammingRecord(DecodeContext &ctx, const QString &rxParam, bool &re
     reused = false;
     const bool zl = ctx.readout.gDeviceClass == QLatin1String("ZL");
     AnswerFields f(rxParam);
+    // A row describes the same thing only with the same data source, number, system number
+    // and addresses: an alarm address and a device event may share a number. Class ZL
+    // reports none of them but the number (its rows hold 0 there).
     const qint16 address = zl ? f.number(5, 7) : f.number(7, 10);
+    const qint16 source = zl ? 0 : f.number(5, 5);
+    const qint16 system = zl ? 0 : f.number(12, 13);
+    const qint16 external = zl ? 0 : f.number(15, 17);
+    const qint16 internal = zl ? 0 : f.number(19, 21);
     if (!f.allConverted())
         return true;
     Recordset *rs = TempRowWriter::temp(ctx);
@@ -136,7 +143,16 @@ bool ReuseProgrammingRecord(DecodeContext &ctx, const QString &rxParam, bool &re
     const Recordset::Bookmark current = rs->bookmark();
     if (current == Recordset::NoBookmark)
         return true;
-    if (!rs->findPrevious(QStringLiteral("ParameterNummer=%1").arg(address))) {
+    const QString criteria =
+        QStringLiteral(
+            "ParameterNummer=%1 and Datenquelle=%2 and Systemnummer=%3 and AdresseExt=%4 "
+            "and AdresseInt=%5")
+            .arg(address)
+            .arg(source)
+            .arg(system)
+            .arg(external)
+            .arg(internal);
+    if (!rs->findPrevious(criteria)) {
         if (!rs->noMatch()) {
             ctx.engineError = rs->lastError();
             return false;

@@ -3,11 +3,12 @@
 #include "HelpViewer.h"
 #include "MousePointer.h"
 #include "SingleInstance.h"
+#include "Twips.h"
 #include "bus/ui/BusConnection.h"
 #include "bus/ui/Com_CFG.h"
 #include "bus/ui/frm_Daten_empfangen.h"
-#include "Twips.h"
 #include "core/Asker.h"
+#include "core/Folders.h"
 #include "core/SettingsStore.h"
 #include "decode/ReadoutState.h"
 #include "frm_Sprache.h"
@@ -215,8 +216,7 @@ bool frm_Hauptfenster::startUp(const QStringList &arguments, const QString &lock
         return false;
     }
 
-    m_shell.gAppPath = withoutTrailingSeparator(m_settings->ReadSetting(
-        QStringLiteral("Installation"), QStringLiteral("CurDir"), QStringLiteral("C:")));
+    m_shell.gAppPath = withoutTrailingSeparator(InstallationFolder(*m_settings));
     m_shell.helpFile = helpFileFor(0);
 
     // 99 means "not chosen yet". Other values than 0 and 1 would leave every text empty,

@@ -92,7 +92,8 @@ std::unique_ptr<Database> Database::create(const QString &path, const QString &d
     configure(db, false);
     // Marks the file as written by this program and makes it exist on disk at once.
     char *msg = nullptr;
-    if (sqlite3_exec(db, "PRAGMA application_id=1364611656", nullptr, nullptr, &msg) != SQLITE_OK) {
+    const QByteArray mark = "PRAGMA application_id=" + QByteArray::number(kApplicationId);
+    if (sqlite3_exec(db, mark.constData(), nullptr, nullptr, &msg) != SQLITE_OK) {
         if (error)
             *error = QStringLiteral("cannot create %1: %2").arg(path, QString::fromUtf8(msg));
         sqlite3_free(msg);

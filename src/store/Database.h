@@ -23,6 +23,8 @@ class Database
 {
 public:
     enum class Access { ReadWrite, ReadOnly };
+    // SQLite's application_id of the files this program creates ("QVRH").
+    static constexpr int kApplicationId = 0x51565248;
 
     ~Database();
     Database(const Database &) = delete;

@@ -1,6 +1,7 @@
 #include "store/HistoryFile.h"
 
 #include "core/Asker.h"
+#include "core/Folders.h"
 #include "core/SettingsStore.h"
 #include "core/TextTable.h"
 #include "store/HistoryFileCopy.h"
@@ -8,6 +9,7 @@
 #include "store/HistorySchema.h"
 #include "store/LayoutUpgrade.h"
 #include "store/StoreState.h"
+#include "store/WorkingCopy.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,6 +30,11 @@ constexpr int kSaveFailed = 25050;
 constexpr int kUpgradeFailed = 25060;
 constexpr int kCannotCreate = 25070;
 constexpr int kReplaceExisting = 25080;
+constexpr int kInUseOpen = 25090;
+constexpr int kInUseSave = 25100;
+constexpr int kWriteProtected = 25110;
+constexpr int kWorkingCopyAt = 25120;
+constexpr int kFolderNotWritable = 25130;
 constexpr int kSaveQuestion = 30000;
 
 const QString kFilter = QStringLiteral("QVR-HISTORY (*.his)");
@@ -85,6 +92,8 @@ HistoryFile::HistoryFile(FileState &file, StoreState &store, const SettingsStore
 {
 }
 
+HistoryFile::~HistoryFile() = default;
+
 QString HistoryFile::FileCaption(const QString &caption, const QString &fileName)
 {
     const qsizetype bracket = caption.indexOf(QLatin1Char('['));
@@ -119,6 +128,24 @@ void HistoryFile::report(int textId, const QString &path, const QString &detail,
         *error = detail.isEmpty() ? text : text + QStringLiteral("\n") + detail;
 }
 
+void HistoryFile::reportSaveFailure(HistoryFileCopy::SaveFailure failure, const QString &target,
+                                    const QString &detail, QString *error)
+{
+    using Failure = HistoryFileCopy::SaveFailure;
+    const int textId = failure == Failure::InUse            ? kInUseSave
+                       : failure == Failure::WriteProtected ? kWriteProtected
+                                                            : kSaveFailed;
+    QString text =
+        m_texts.ResText(textId) + QStringLiteral("\n\n") + QDir::toNativeSeparators(target);
+    // Where the data is while it is not saved.
+    if (!m_file.gWorkFile.isEmpty())
+        text += QLatin1Char('\n') +
+                m_texts.ResText(kWorkingCopyAt).arg(QDir::toNativeSeparators(m_file.gWorkFile));
+    m_asker.message(text, m_texts.ResText(1000), Asker::Icon::Exclamation, Asker::Buttons::Ok);
+    if (error)
+        *error = detail.isEmpty() ? text : text + QStringLiteral("\n") + detail;
+}
+
 void HistoryFile::setBusy(bool busy)
 {
     if (m_display)
@@ -135,41 +162,63 @@ void HistoryFile::discardWorkingCopy(const QString &keep)
 {
     m_store.closeDatabase();
     // The working copy is ours; the user's file is never deleted here, whatever its name.
-    if (exists(m_file.gWorkFile) && !HistoryFileCopy::SameFile(m_file.gWorkFile, m_file.gFileName)
-        && !HistoryFileCopy::SameFile(m_file.gWorkFile, keep))
+    // A working copy the user chose as a file of his own becomes a plain history file.
+    if (HistoryFileCopy::SameFile(m_file.gWorkFile, keep))
+        HistoryFileCopy::SetApplicationId(keep, Database::kApplicationId);
+    else if (exists(m_file.gWorkFile) &&
+             !HistoryFileCopy::SameFile(m_file.gWorkFile, m_file.gFileName))
         HistoryFileCopy::RemoveDatabase(m_file.gWorkFile);
+    m_work.reset();
+}
+
+bool HistoryFile::isUntitled() const
+{
+    const QString &name = m_file.gFileName;
+    return (name.left(std::max<qsizetype>(0, name.size() - 3)) + QStringLiteral("tmp"))
+        .contains(kUntitledWork);
+}
+
+bool HistoryFile::createWorkingCopy(std::unique_ptr<WorkingCopy> claim, QString *detail)
+{
+    if (!claim)
+        return false;
+    const QString work = claim->path();
+    // Marked as a working copy, and the mark written into the file itself at once.
+    if (!HistorySchema::CreateHistoryDatabase(m_store, work, detail) ||
+        !m_store.gDatabase->execute(
+            QStringLiteral("PRAGMA application_id=%1; PRAGMA wal_checkpoint(TRUNCATE)")
+                .arg(WorkingCopy::kMark),
+            detail)) {
+        m_store.closeDatabase();
+        HistoryFileCopy::RemoveDatabase(work);
+        return false;
+    }
+    m_work = std::move(claim);
+    m_file.gWorkFile = work;
+    return true;
 }
 
 bool HistoryFile::NewHistoryFile(QString *error)
 {
     const QString previousFile = m_file.gFileName;
     discardWorkingCopy();
+    m_file.gWorkFile.clear();
 
-    const QString dir = m_settings.ReadSetting(QStringLiteral("Installation"), QStringLiteral("CurDir"),
-                                               QStringLiteral("C:"));
+    // An installed program never writes into its installation folder.
+    const QString dir = UserFilesFolder(InstallationFolder(m_settings));
     m_file.gFileName = joinPath(dir, QStringLiteral("Untitled.his"));
-    QString work = joinPath(dir, kUntitledWork);
-    // A user's own file named Untitled.tmp is not a working copy to be deleted.
-    if (HistoryFileCopy::SameFile(work, previousFile))
-        work += QStringLiteral(".working");
+    const QString work = joinPath(dir, kUntitledWork);
 
     QString detail;
-    HistoryFileCopy::RemoveDatabase(work);
-    bool ok = HistorySchema::CreateHistoryDatabase(m_store, work, &detail);
+    const bool ok =
+        createWorkingCopy(WorkingCopy::Claim(work, {previousFile}), &detail) ||
+        createWorkingCopy(WorkingCopy::Claim(fallbackPlace(work), {previousFile}), &detail);
     if (!ok) {
-        work = fallbackPlace(work);
-        HistoryFileCopy::RemoveDatabase(work);
-        ok = HistorySchema::CreateHistoryDatabase(m_store, work, &detail);
-    }
-    if (!ok) {
-        m_store.closeDatabase();
         m_file.gFileName.clear();
-        m_file.gWorkFile.clear();
         refresh();
         report(kCannotCreate, QString(), detail, error);
         return false;
     }
-    m_file.gWorkFile = work;
     refresh();
     return true;
 }
@@ -189,6 +238,10 @@ bool HistoryFile::OpenHistoryFile(QString &path, QString *error)
     }
     auto fail = [&](int textId, const QString &detail) {
         m_file.gFileCancelled = true;
+        // A lock of another program's reads as a damaged file to SQLite.
+        if ((textId == kNotHistoryFile || textId == kNoWorkingCopy) &&
+            HistoryFileCopy::LockedByOther(path))
+            textId = kInUseOpen;
         report(textId, path, detail, error);
         return false;
     };
@@ -205,27 +258,27 @@ bool HistoryFile::OpenHistoryFile(QString &path, QString *error)
     // The working copy is built under a name of its own first, so the open file keeps its
     // working copy until the new one is complete (they may have the same name when the
     // same file is opened again).
+    const QStringList avoid{path, m_file.gFileName};
     QString work = WorkFileFor(path, m_file.gFileName);
-    QString staging = work + QStringLiteral(".opening");
-    HistoryFileCopy::RemoveDatabase(staging);
-    if (!HistoryFileCopy::CopyDatabaseFile(path, staging, &detail)) {
+    std::unique_ptr<WorkingCopy> staging =
+        WorkingCopy::Claim(work + QStringLiteral(".opening"), avoid);
+    if (!staging || !HistoryFileCopy::CopyDatabaseFile(path, staging->path(), &detail)) {
         // A read-only medium: the working copy lives in the user's own folder instead.
         work = fallbackPlace(work);
-        staging = work + QStringLiteral(".opening");
-        HistoryFileCopy::RemoveDatabase(staging);
-        if (!HistoryFileCopy::CopyDatabaseFile(path, staging, &detail))
+        staging = WorkingCopy::Claim(work + QStringLiteral(".opening"), avoid);
+        if (!staging || !HistoryFileCopy::CopyDatabaseFile(path, staging->path(), &detail))
             return fail(kNoWorkingCopy, detail);
     }
 
     {
-        std::unique_ptr<Database> db = m_store.gWorkspace.OpenDatabase(staging, QString(),
-                                                                      Database::Access::ReadWrite, &detail);
+        std::unique_ptr<Database> db = m_store.gWorkspace.OpenDatabase(
+            staging->path(), QString(), Database::Access::ReadWrite, &detail);
         const bool upgraded = db && LayoutUpgrade::UpgradeLayout(*db, &detail);
         const bool complete = upgraded && LayoutUpgrade::HasAllFields(*db, &detail);
         if (db)
             db->close();
         if (!complete) {
-            HistoryFileCopy::RemoveDatabase(staging);
+            HistoryFileCopy::RemoveDatabase(staging->path());
             return fail(!db ? kNoWorkingCopy : upgraded ? kNotHistoryFile : kUpgradeFailed, detail);
         }
     }
@@ -233,28 +286,44 @@ bool HistoryFile::OpenHistoryFile(QString &path, QString *error)
     // From here on the previous file is given up. Its working copy is deleted unless the
     // user chose that very file to open.
     discardWorkingCopy(path);
-    if (!HistoryFileCopy::SameFile(work, path))
-        HistoryFileCopy::RemoveDatabase(work);
-    std::unique_ptr<Database> db;
-    if (moveDatabase(staging, work))
-        db = m_store.gWorkspace.OpenDatabase(work, QString(), Database::Access::ReadWrite, &detail);
+    m_file.gWorkFile.clear();
+    // The staging copy takes the working copy's name, or keeps its own when that is taken.
+    std::unique_ptr<WorkingCopy> claim = WorkingCopy::Claim(work, avoid);
+    if (!claim || !moveDatabase(staging->path(), claim->path()))
+        claim = std::move(staging);
+    std::unique_ptr<Database> db = m_store.gWorkspace.OpenDatabase(
+        claim->path(), QString(), Database::Access::ReadWrite, &detail);
     if (!db) {
-        HistoryFileCopy::RemoveDatabase(staging);
+        HistoryFileCopy::RemoveDatabase(claim->path());
         m_file.gFileName.clear();
-        m_file.gWorkFile.clear();
         refresh();
         return fail(kNoWorkingCopy, detail);
     }
     m_store.gDatabase = std::move(db);
     m_file.gFileName = path;
-    m_file.gWorkFile = work;
+    m_file.gWorkFile = claim->path();
+    m_work = std::move(claim);
     refresh();
+    return true;
+}
+
+bool HistoryFile::CheckSaveTarget(const QString &target, QString *error)
+{
+    const QFileInfo folder(QFileInfo(target).absolutePath());
+    if (!folder.isDir() || !folder.isWritable()) {
+        report(kFolderNotWritable, folder.absoluteFilePath(), QString(), error);
+        return false;
+    }
+    if (HistoryFileCopy::IsWriteProtected(target)) {
+        report(kWriteProtected, target, QString(), error);
+        return false;
+    }
     return true;
 }
 
 bool HistoryFile::SaveHistoryFile(QString *error)
 {
-    if (m_file.gWorkFile.contains(kUntitledWork))
+    if (isUntitled())
         return SaveHistoryFileAs(error);
     if (!m_store.gDatabase || !m_store.gDatabase->isOpen() || m_file.gFileName.isEmpty()) {
         m_file.gFileCancelled = true;
@@ -264,13 +333,14 @@ bool HistoryFile::SaveHistoryFile(QString *error)
     }
     setBusy(true);
     QString detail;
-    const bool ok = !HistoryFileCopy::SameFile(m_file.gFileName, m_file.gWorkFile)
-                    && HistoryFileCopy::SaveAtomically(m_store.gDatabase->nativeHandle(),
-                                                       m_file.gFileName, &detail);
+    HistoryFileCopy::SaveFailure failure = HistoryFileCopy::SaveFailure::Failed;
+    const bool ok = !HistoryFileCopy::SameFile(m_file.gFileName, m_file.gWorkFile) &&
+                    HistoryFileCopy::SaveAtomically(m_store.gDatabase->nativeHandle(),
+                                                    m_file.gFileName, &detail, &failure);
     setBusy(false);
     m_file.gFileCancelled = !ok;
     if (!ok) {
-        report(kSaveFailed, m_file.gFileName, detail, error);
+        reportSaveFailure(failure, m_file.gFileName, detail, error);
         return false;
     }
     m_file.gNewData = false;
@@ -307,26 +377,28 @@ bool HistoryFile::SaveHistoryFileAs(QString *error)
         return false;
     }
 
-    auto fail = [&](const QString &detail) {
+    auto fail = [&](HistoryFileCopy::SaveFailure failure, const QString &detail) {
         setBusy(false);
         m_file.gFileCancelled = true;
-        report(kSaveFailed, target, detail, error);
+        reportSaveFailure(failure, target, detail, error);
         return false;
     };
 
     setBusy(true);
     QString detail;
-    QString work = WorkFileFor(target, m_file.gFileName);
+    const QString work = WorkFileFor(target, m_file.gFileName);
 
     // The chosen name is the current working copy: the working copy moves out of the way
     // first, so writing the target cannot overwrite the only copy of the data.
     if (HistoryFileCopy::SameFile(target, m_file.gWorkFile)) {
         if (!switchWorkingCopy(work, &detail))
-            return fail(detail);
+            return fail(HistoryFileCopy::SaveFailure::Failed, detail);
     }
 
-    if (!HistoryFileCopy::SaveAtomically(m_store.gDatabase->nativeHandle(), target, &detail))
-        return fail(detail);
+    HistoryFileCopy::SaveFailure failure = HistoryFileCopy::SaveFailure::Failed;
+    if (!HistoryFileCopy::SaveAtomically(m_store.gDatabase->nativeHandle(), target, &detail,
+                                         &failure))
+        return fail(failure, detail);
 
     // The saved file gets its own working copy. When that cannot be made the current one
     // stays in use: the data is saved and nothing is lost.
@@ -344,22 +416,22 @@ bool HistoryFile::SaveHistoryFileAs(QString *error)
 
 bool HistoryFile::switchWorkingCopy(const QString &work, QString *detail)
 {
-    if (HistoryFileCopy::SameFile(work, m_file.gFileName))
+    std::unique_ptr<WorkingCopy> claim = WorkingCopy::Claim(work, {m_file.gFileName});
+    if (!claim || !HistoryFileCopy::BackupTo(m_store.gDatabase->nativeHandle(), claim->path(),
+                                             WorkingCopy::kMark, detail, false))
         return false;
-    HistoryFileCopy::RemoveDatabase(work);
-    if (!HistoryFileCopy::BackupTo(m_store.gDatabase->nativeHandle(), work, detail, false))
-        return false;
-    std::unique_ptr<Database> db =
-        m_store.gWorkspace.OpenDatabase(work, QString(), Database::Access::ReadWrite, detail);
+    std::unique_ptr<Database> db = m_store.gWorkspace.OpenDatabase(
+        claim->path(), QString(), Database::Access::ReadWrite, detail);
     if (!db) {
-        HistoryFileCopy::RemoveDatabase(work);
+        HistoryFileCopy::RemoveDatabase(claim->path());
         return false;
     }
     const bool historyOpen = m_store.gHistoryRecordset != nullptr;
     const bool tempOpen = m_store.gTempRecordset != nullptr;
     discardWorkingCopy();
     m_store.gDatabase = std::move(db);
-    m_file.gWorkFile = work;
+    m_file.gWorkFile = claim->path();
+    m_work = std::move(claim);
     // The standard record sets were dropped with the old database; they come back over
     // the new one (as new objects) so their users find them open as before.
     if (historyOpen)
@@ -386,6 +458,17 @@ void HistoryFile::CloseHistoryFile()
     discardWorkingCopy();
     m_file.gWorkFile.clear();
     m_file.gFileName.clear();
+}
+
+QString HistoryFile::KeepWorkingCopy()
+{
+    const QString work = m_file.gWorkFile;
+    m_store.closeDatabase();
+    HistoryFileCopy::SetApplicationId(work, Database::kApplicationId);
+    m_work.reset();
+    m_file.gWorkFile.clear();
+    m_file.gFileName.clear();
+    return work;
 }
 
 } // namespace qvr

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "store/FileState.h"
+#include "store/HistoryFileCopy.h"
 
 #include <QString>
+
+#include <memory>
 
 namespace qvr {
 
@@ -11,6 +14,7 @@ class HistoryFileDisplay;
 class SettingsStore;
 class StoreState;
 class Texts;
+class WorkingCopy;
 
 // The history file lifecycle: a new untitled file, opening a file (with the upgrade of
 // older layouts), saving, saving under a new name, the save question and the caption.
@@ -21,6 +25,10 @@ class Texts;
 // the target, flushes it and renames it over the target, so a failed or interrupted save
 // leaves the user's file as it was and the working copy still holds everything.
 //
+// Working copies are marked and held while open (WorkingCopy): a file of the user's that
+// has a working copy's name is never deleted or overwritten (another name is used), and
+// two running programs never share a working copy.
+//
 // Every operation that fails tells the user once through the asker (the caller need not
 // report again), returns false and gives the same text in `error` when asked for.
 class HistoryFile
@@ -28,10 +36,12 @@ class HistoryFile
 public:
     HistoryFile(FileState &file, StoreState &store, const SettingsStore &settings,
                 const Texts &texts, Asker &asker, HistoryFileDisplay *display = nullptr);
+    ~HistoryFile();
 
     // Starts a new untitled file: the installation directory followed by "Untitled.his",
-    // working copy "Untitled.tmp" beside it (in the temporary folder when the installation
-    // directory is not writable). The previous working copy is closed and deleted.
+    // working copy "Untitled.tmp" beside it; the user's data folder instead of an
+    // installation directory the user may not write (UserFilesFolder). The previous
+    // working copy is closed and deleted.
     bool NewHistoryFile(QString *error = nullptr);
 
     // Opens `path`, or asks for a file when it is empty (then `path` receives the choice).
@@ -58,6 +68,15 @@ public:
     // Shut-down: closes the database and deletes the working copy (never the user's file).
     void CloseHistoryFile();
 
+    // Closes the database and leaves the working copy where it is, as a plain history file
+    // of the user's (no longer marked, so nothing cleans it up later): after a failed save
+    // it is the only copy of the data. Returns its path.
+    QString KeepWorkingCopy();
+
+    // Whether a save to `target` can be tried at all: its folder exists and can be
+    // written, and a file already there is not write-protected. Tells the user when not.
+    bool CheckSaveTarget(const QString &target, QString *error = nullptr);
+
     // The caption rule: the caption up to the blanks before its first "[" (the whole
     // caption when it has none), three blanks and the file name without directory in
     // square brackets.
@@ -74,11 +93,19 @@ public:
 
 private:
     void report(int textId, const QString &path, const QString &detail, QString *error);
+    void reportSaveFailure(HistoryFileCopy::SaveFailure failure, const QString &target,
+                           const QString &detail, QString *error);
+    // An untitled file is saved through the save-as dialog: its working copy's own name
+    // (before another one had to be chosen) contains "Untitled.tmp".
+    bool isUntitled() const;
+    // Makes a new, empty working copy at the claimed name and opens it as the database.
+    bool createWorkingCopy(std::unique_ptr<WorkingCopy> claim, QString *detail);
     void setBusy(bool busy);
     void refresh();
     // Closes the database and deletes the working copy, never the user's file nor `keep`.
     void discardWorkingCopy(const QString &keep = QString());
-    // Copies the open database to `work` and makes that the working copy.
+    // Copies the open database to a working copy claimed at `work` (or a numbered name
+    // beside it) and makes that the working copy.
     bool switchWorkingCopy(const QString &work, QString *detail);
 
     FileState &m_file;
@@ -87,6 +114,8 @@ private:
     const Texts &m_texts;
     Asker &m_asker;
     HistoryFileDisplay *m_display;
+    // The hold on gWorkFile while it is open.
+    std::unique_ptr<WorkingCopy> m_work;
 };
 
 } // namespace qvr

@@ -1,5 +1,8 @@
 #include "store/HistoryFileCopy.h"
 
+#include "store/Database.h"
+#include "store/WorkingCopy.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,6 +19,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -46,6 +50,17 @@ void closeQuietly(sqlite3 *db)
 bool exec(sqlite3 *db, const char *sql)
 {
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+bool setApplicationId(sqlite3 *db, int applicationId)
+{
+    const QByteArray sql = "PRAGMA application_id=" + QByteArray::number(applicationId);
+    return exec(db, sql.constData());
+}
+
+bool busy(int rc)
+{
+    return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED;
 }
 
 // Copies every page of `source` into the empty database `dest`. A writer on another
@@ -119,7 +134,8 @@ QString HistoryFileCopy::SavingName(const QString &target)
     return target + QStringLiteral(".saving");
 }
 
-bool HistoryFileCopy::BackupTo(sqlite3 *source, const QString &target, QString *error, bool durable)
+bool HistoryFileCopy::BackupTo(sqlite3 *source, const QString &target, int applicationId,
+                               QString *error, bool durable)
 {
     if (!source) {
         setError(error, QStringLiteral("no database is open"));
@@ -143,6 +159,10 @@ bool HistoryFileCopy::BackupTo(sqlite3 *source, const QString &target, QString *
               && runBackup(dest, source, error);
     if (ok && !exec(dest, "PRAGMA journal_mode=DELETE")) {
         setError(error, sqliteText(dest, "journal mode"));
+        ok = false;
+    }
+    if (ok && !setApplicationId(dest, applicationId)) {
+        setError(error, sqliteText(dest, "application id"));
         ok = false;
     }
     if (sqlite3_close(dest) != SQLITE_OK) {
@@ -170,47 +190,106 @@ bool HistoryFileCopy::CopyDatabaseFile(const QString &source, const QString &tar
         closeQuietly(src);
         return false;
     }
-    const bool ok = BackupTo(src, target, error, false);
+    const bool ok = BackupTo(src, target, WorkingCopy::kMark, error, false);
     closeQuietly(src);
     return ok;
 }
 
-bool HistoryFileCopy::settleTarget(const QString &target, QString *error)
+bool HistoryFileCopy::SetApplicationId(const QString &path, int applicationId)
 {
-    const QString journal = target + QStringLiteral("-journal");
-    const QString wal = target + QStringLiteral("-wal");
-    if (!QFileInfo::exists(journal) && !QFileInfo::exists(wal))
-        return true;
-    // A journal or log beside the target belongs to its old content. Renaming the new file
-    // in while it lies there would let SQLite apply it to the new content, so let SQLite
-    // finish with it first (roll back or check point); if another program still has the
-    // file open the log stays and the save must not go on.
     sqlite3 *db = nullptr;
-    const QByteArray name = target.toUtf8();
-    bool ok = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
-              && exec(db, "SELECT count(*) FROM sqlite_master");
+    const QByteArray name = path.toUtf8();
+    const bool ok =
+        sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+        setApplicationId(db, applicationId);
     closeQuietly(db);
-    if (ok && QFileInfo::exists(wal))
-        ok = false;
-    if (ok && QFileInfo::exists(journal))
-        ok = QFile::remove(journal);
-    if (!ok)
-        setError(error, QStringLiteral("%1 is in use by another program").arg(target));
     return ok;
 }
 
-bool HistoryFileCopy::SaveAtomically(sqlite3 *source, const QString &target, QString *error)
+bool HistoryFileCopy::IsWriteProtected(const QString &path)
 {
-    const QString saving = SavingName(target);
-    // A temporary file left by an interrupted save is ours to remove.
-    RemoveDatabase(saving);
-    if (!BackupTo(source, saving, error))
+    const QFileInfo info(path);
+    if (!info.exists())
         return false;
-    if (!settleTarget(target, error) || !replaceFile(saving, target, error)) {
-        RemoveDatabase(saving);
+    const QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    return !info.isWritable() || !(info.permissions() & anyWrite);
+}
+
+bool HistoryFileCopy::LockedByOther(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    const QByteArray name = path.toUtf8();
+    int rc = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    closeQuietly(db);
+    return busy(rc);
+}
+
+bool HistoryFileCopy::settleTarget(const QString &target, QString *error)
+{
+    if (!QFileInfo::exists(target))
+        return true;
+    const QString journal = target + QStringLiteral("-journal");
+    const QString wal = target + QStringLiteral("-wal");
+    // A write lock on the target tells that no other program is in a write transaction
+    // on it (its journal is never touched then). Taking it also lets SQLite roll back a
+    // journal a crashed program left; a journal still there afterwards belongs to no
+    // transaction, but renaming the new file in beside it would let SQLite apply it to the
+    // new content, so it goes while the lock is held.
+    sqlite3 *db = nullptr;
+    const QByteArray name = target.toUtf8();
+    int rc = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(db, 1000);
+        rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) {
+            if (QFileInfo::exists(journal))
+                QFile::remove(journal);
+            exec(db, "ROLLBACK");
+        }
+    }
+    closeQuietly(db);
+    // A log that outlives this program's connection belongs to another program that has
+    // the file open.
+    if (!busy(rc) && !QFileInfo::exists(journal) && !QFileInfo::exists(wal))
+        return true;
+    setError(error, QStringLiteral("%1 is in use by another program").arg(target));
+    return false;
+}
+
+bool HistoryFileCopy::SaveAtomically(sqlite3 *source, const QString &target, QString *error,
+                                     SaveFailure *why)
+{
+    auto fail = [&](SaveFailure failure) {
+        if (why)
+            *why = failure;
         return false;
+    };
+    if (IsWriteProtected(target)) {
+        setError(error, QStringLiteral("%1 is write-protected").arg(target));
+        return fail(SaveFailure::WriteProtected);
+    }
+    // A temporary file left by an interrupted save is ours to remove; a file of the
+    // user's under that name is not.
+    const std::unique_ptr<WorkingCopy> saving = WorkingCopy::Claim(SavingName(target), {target});
+    if (!saving) {
+        setError(error, QStringLiteral("%1 cannot be written").arg(SavingName(target)));
+        return fail(SaveFailure::Failed);
+    }
+    if (!BackupTo(source, saving->path(), Database::kApplicationId, error))
+        return fail(SaveFailure::Failed);
+    if (!settleTarget(target, error)) {
+        RemoveDatabase(saving->path());
+        return fail(SaveFailure::InUse);
+    }
+    if (!replaceFile(saving->path(), target, error)) {
+        RemoveDatabase(saving->path());
+        return fail(SaveFailure::Failed);
     }
     flushDirectory(QFileInfo(target).absolutePath());
+    if (why)
+        *why = SaveFailure::None;
     return true;
 }
 
@@ -281,6 +360,17 @@ bool HistoryFileCopy::replaceFile(const QString &from, const QString &to, QStrin
 {
     const QByteArray f = QFile::encodeName(from);
     const QByteArray t = QFile::encodeName(to);
+    // The saved file is the user's file with new content: it keeps its permissions, and
+    // its owner where this user may give it (a save by the super-user does not take the
+    // file away from its owner).
+    struct stat old
+    {
+    };
+    if (::stat(t.constData(), &old) == 0) {
+        const bool ownerKept = ::chown(f.constData(), old.st_uid, old.st_gid) == 0;
+        Q_UNUSED(ownerKept);
+        ::chmod(f.constData(), old.st_mode & 07777);
+    }
     if (std::rename(f.constData(), t.constData()) == 0)
         return true;
     setError(error, QStringLiteral("%1: %2").arg(to, QString::fromLocal8Bit(std::strerror(errno))));

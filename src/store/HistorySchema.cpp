@@ -99,14 +99,17 @@ bool HistorySchema::ensureIndexes(StoreState &store, QString *error)
 {
     if (!store.gDatabase || !store.gDatabase->isOpen())
         return report(QStringLiteral("no database is open"), error);
-    // The merge's key and the standard order of HISTORY, and the alarm address in TEMP that
-    // the read-out searches for every entry; only for this program's speed.
+    // The merge's key and the standard order of HISTORY, and the key by which the read-out
+    // looks for an earlier row of the same alarm address in TEMP for every entry (it
+    // replaces the older index on the number alone); only for this program's speed.
     return store.gDatabase->execute(
         QStringLiteral("CREATE INDEX IF NOT EXISTS HISTORY_Key ON HISTORY"
                        " (TableauAdresse, ParameterNummer, Start_Datum);"
                        "CREATE INDEX IF NOT EXISTS HISTORY_Order ON HISTORY"
                        " (TableauAdresse, Start_Datum, Stop_Datum);"
-                       "CREATE INDEX IF NOT EXISTS TEMP_Parameter ON TEMP (ParameterNummer);"),
+                       "DROP INDEX IF EXISTS TEMP_Parameter;"
+                       "CREATE INDEX IF NOT EXISTS TEMP_Alarm ON TEMP"
+                       " (ParameterNummer, Datenquelle, Systemnummer, AdresseExt, AdresseInt);"),
         error);
 }
 

@@ -10,6 +10,8 @@
 #include <QSet>
 #include <QStringList>
 
+#include <optional>
+
 #include <sqlite3.h>
 
 namespace qvr {
@@ -112,6 +114,85 @@ private:
 
 const char *const kTables[] = {"HISTORY", "TEMP"};
 
+// The CREATE TABLE text of `table`; empty when there is no such table.
+QString createSqlOf(sqlite3 *db, const char *table)
+{
+    QString sql;
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(
+            db, "SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE",
+            -1, &stmt, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(stmt, 1, table, -1, SQLITE_STATIC);
+        if (sqlite3_step(stmt) == SQLITE_ROW)
+            sql = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+    }
+    sqlite3_finalize(stmt);
+    return sql;
+}
+
+// Puts `create` in place of the stored CREATE TABLE text of `table`. Only for lifting a
+// check, which changes no stored row: SQLite's documented way of removing a CHECK
+// constraint without copying the table (writable schema, then a new schema version).
+bool replaceCreateSql(Runner &run, const char *table, const QString &create)
+{
+    sqlite3 *db = run.db().nativeHandle();
+    int defensive = 0;
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, -1, &defensive);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 0, nullptr);
+    int schemaVersion = -1;
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA schema_version", -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+        schemaVersion = sqlite3_column_int(stmt, 0);
+    sqlite3_finalize(stmt);
+    stmt = nullptr;
+    bool ok = schemaVersion >= 0 && run.exec(QStringLiteral("PRAGMA writable_schema = ON"));
+    if (ok) {
+        const QByteArray sql = create.toUtf8();
+        ok = sqlite3_prepare_v2(db,
+                                "UPDATE sqlite_master SET sql = ?1 WHERE type = 'table' AND name = "
+                                "?2 COLLATE NOCASE",
+                                -1, &stmt, nullptr) == SQLITE_OK &&
+             sqlite3_bind_text(stmt, 1, sql.constData(), int(sql.size()), SQLITE_TRANSIENT) ==
+                 SQLITE_OK &&
+             sqlite3_bind_text(stmt, 2, table, -1, SQLITE_STATIC) == SQLITE_OK &&
+             sqlite3_step(stmt) == SQLITE_DONE && sqlite3_changes(db) == 1;
+        sqlite3_finalize(stmt);
+        ok = run.exec(QStringLiteral("PRAGMA schema_version = %1").arg(schemaVersion + 1)) && ok;
+        run.exec(QStringLiteral("PRAGMA writable_schema = OFF"));
+    }
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, defensive, nullptr);
+    // The new text must read back as a table, or the upgrade is undone.
+    return ok && run.exec(QStringLiteral("SELECT * FROM %1 LIMIT 0")
+                              .arg(FieldDef::quoteIdentifier(QLatin1String(table))));
+}
+
+// Earlier builds upgraded files with a `geraetetyp` that refuses the empty text, which a new
+// file accepts and the ZL decoder writes. Every text field that refuses the empty text
+// where a new file accepts it gets the new file's rule. A rule is only ever lifted, so
+// every stored row still fits.
+bool acceptEmptyTexts(Runner &run, const char *table)
+{
+    const TableDef fresh = HistorySchema::eventTable(QLatin1String(table));
+    const std::optional<TableDef> now = run.db().tableDef(QLatin1String(table));
+    QString create = createSqlOf(run.db().nativeHandle(), table);
+    if (!now || create.isEmpty())
+        return true; // a missing table is reported by the field check after the upgrade
+    bool lifted = false;
+    for (const FieldDef &f : now->fields()) {
+        const int i = fresh.indexOf(f.name);
+        if (f.type != FieldType::Text || f.allowZeroLength || i < 0 ||
+            !fresh.fields().at(i).allowZeroLength)
+            continue;
+        // The rule as FieldDef::columnSql writes it.
+        const QString rule =
+            QStringLiteral(" AND length(%1)>0").arg(FieldDef::quoteIdentifier(f.name));
+        lifted = create.contains(rule, Qt::CaseInsensitive) || lifted;
+        create.remove(rule, Qt::CaseInsensitive);
+    }
+    return !lifted || replaceCreateSql(run, table, create);
+}
+
 bool upgradeSteps(Runner &run)
 {
     QString version;
@@ -176,11 +257,15 @@ bool upgradeSteps(Runner &run)
     if (version == QLatin1String("1.64")) {
         if (!run.setVersion("1.7"))
             return false;
+        // The device type takes the empty text, as in a new file: the ZL decoder writes it
+        // for every alarm event.
         const QList<FieldDef> fields = {
-            int16("lfd_Nummer_data"), int16("Datenquelle"), int16("Systemnummer"),
-            int16("AdresseExt"),      int16("AdresseInt"),  int16("Kanalnummer"),
-            text("MinText", 4, false), int16("MinWert"),     text("MaxText", 4, false),
-            int16("MaxWert"),          text("geraetetyp", 10, false),
+            int16("lfd_Nummer_data"),     int16("Datenquelle"),
+            int16("Systemnummer"),        int16("AdresseExt"),
+            int16("AdresseInt"),          int16("Kanalnummer"),
+            text("MinText", 4, false),    int16("MinWert"),
+            text("MaxText", 4, false),    int16("MaxWert"),
+            text("geraetetyp", 10, true),
         };
         for (const char *table : kTables) {
             for (const FieldDef &f : fields) {
@@ -217,6 +302,12 @@ bool upgradeSteps(Runner &run)
     if (run.version(&version) && version == QLatin1String("2.00")) {
         for (const char *table : kTables)
             run.rename(table, true);
+    }
+
+    // 8. Rules of earlier builds of this program.
+    for (const char *table : kTables) {
+        if (!acceptEmptyTexts(run, table))
+            return false;
     }
     return true;
 }

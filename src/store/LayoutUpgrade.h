@@ -10,7 +10,9 @@ class Database;
 // Brings a history database written in an older layout up to date, in the working copy
 // only. The layout version is the `Version` of the `LumoHistory` row: files without that
 // table and "1.05", "1.62", "1.63", "1.64" end at "1.7"; "1.00" ends at "3.02" with its
-// field "Gerätetyp" renamed; "1.7", "2.00" and "3.02" keep their version.
+// field "Gerätetyp" renamed; "1.7", "2.00" and "3.02" keep their version. A text field that
+// refuses the empty text where a new file accepts it (as earlier builds left `geraetetyp`)
+// gets the new file's rule.
 class LayoutUpgrade
 {
 public:

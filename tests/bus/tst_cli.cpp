@@ -1,13 +1,19 @@
 // The command-line read-out end to end: qvr-history-cli against qvr-panel-sim on a real
 // pseudo-terminal.
 #include "store/Database.h"
+#include "store/HistorySchema.h"
 #include "store/Recordset.h"
+#include "store/StoreState.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <memory>
+
+#include <sqlite3.h>
 
 using namespace qvr;
 
@@ -30,6 +36,16 @@ int historyRows(const QString &path)
         return -2;
     std::unique_ptr<Recordset> rs = db->openRecordset(QStringLiteral("Select * From HISTORY"), &error);
     return rs ? rs->recordCount() : -2;
+}
+
+// A settings file that makes `dir` the installation folder.
+QString settingsIn(const QTemporaryDir &dir)
+{
+    const QString settings = dir.filePath(QStringLiteral("settings.ini"));
+    QFile ini(settings);
+    if (ini.open(QIODevice::WriteOnly))
+        ini.write(QStringLiteral("[Installation]\nCurDir=%1\n").arg(dir.path()).toUtf8());
+    return settings;
 }
 
 // The simulated panel on a new pseudo-terminal; ends with the test row.
@@ -71,6 +87,9 @@ class TestCli : public QObject
 private slots:
     void readout_data();
     void readout();
+    void failedSaveKeepsWorkingCopy();
+    void interrupted_data();
+    void interrupted();
 };
 
 void TestCli::readout_data()
@@ -107,6 +126,11 @@ void TestCli::readout_data()
     QTest::newRow("unknown connection")
         << zl << QStringList{"--connection", "COM", "--address", "17"} << 1 << 1
         << "qvr-history-cli readout" << -1;
+    // Told before the panel is read: the port is never opened.
+    QTest::newRow("target folder missing")
+        << zl
+        << QStringList{"--connection", "USB", "--address", "17", "--file", "/nonexistent/panel.his"}
+        << 1 << 1 << "The folder does not exist or cannot be written to." << -1;
 }
 
 void TestCli::readout()
@@ -120,11 +144,7 @@ void TestCli::readout()
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString settings = dir.filePath(QStringLiteral("settings.ini"));
-    QFile ini(settings);
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write(QStringLiteral("[Installation]\nCurDir=%1\n").arg(dir.path()).toUtf8());
-    ini.close();
+    const QString settings = settingsIn(dir);
     const QString file = dir.filePath(QStringLiteral("panel.his"));
 
     for (int run = 0; run < runs; ++run) {
@@ -133,8 +153,9 @@ void TestCli::readout()
         QProcess cli;
         cli.setProcessChannelMode(QProcess::MergedChannels);
         cli.start(program("qvr-history-cli"),
-                  QStringList{"readout", "--port", sim.path(), "--file", file, "--settings", settings}
-                      + options);
+                  QStringList{"readout", "--port", sim.path(), "--settings", settings} +
+                      (options.contains("--file") ? QStringList() : QStringList{"--file", file}) +
+                      options);
         QVERIFY(cli.waitForFinished(60000));
         const QString out = QString::fromLocal8Bit(cli.readAll());
         QVERIFY2(cli.exitStatus() == QProcess::NormalExit, qPrintable(out));
@@ -146,6 +167,96 @@ void TestCli::readout()
     QCOMPARE(QFile::exists(dir.filePath(QStringLiteral("logdata.txt"))), exitCode != 1);
     // No working copy is left behind.
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("panel.tmp"))));
+}
+
+void TestCli::failedSaveKeepsWorkingCopy()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("panel.his"));
+    {
+        StoreState store;
+        QVERIFY(HistorySchema::CreateHistoryDatabase(store, file));
+    }
+    // Another program is in a write transaction on the file all the time: the save is
+    // refused at the end of the read-out.
+    sqlite3 *other = nullptr;
+    QVERIFY(sqlite3_open(QFile::encodeName(file).constData(), &other) == SQLITE_OK);
+    QVERIFY(sqlite3_exec(other, "BEGIN IMMEDIATE; DELETE FROM LumoHistory", nullptr, nullptr,
+                         nullptr) == SQLITE_OK);
+    Panel sim;
+    QVERIFY(sim.start({"--class", "ZL", "--address", "17", "--entries", "25"}));
+    QProcess cli;
+    cli.setProcessChannelMode(QProcess::MergedChannels);
+    cli.start(program("qvr-history-cli"),
+              {"readout", "--port", sim.path(), "--connection", "USB", "--address", "17", "--lang",
+               "en", "--file", file, "--settings", settingsIn(dir)});
+    QVERIFY(cli.waitForFinished(60000));
+    const QString out = QString::fromLocal8Bit(cli.readAll());
+    QVERIFY2(cli.exitCode() == 1 && out.contains("in use by another program"), qPrintable(out));
+    // The working copy stays with every event, and the message says where it is.
+    const QString work = dir.filePath(QStringLiteral("panel.tmp"));
+    QVERIFY2(out.contains("Working copy: " + work), qPrintable(out));
+    QCOMPARE(historyRows(work), 25);
+    QVERIFY(sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr) == SQLITE_OK);
+    sqlite3_close(other);
+    QCOMPARE(historyRows(file), 0);
+}
+
+void TestCli::interrupted_data()
+{
+    QTest::addColumn<int>("signo");
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGTERM") << SIGTERM;
+}
+
+// Stopped in the middle of the transfer: the panel and the bus are handed back, the user's
+// file stays as it was and no working copy is left.
+void TestCli::interrupted()
+{
+    QFETCH(int, signo);
+    const auto contents = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    QTemporaryDir dir;
+    const QString settings = settingsIn(dir);
+    const QString file = dir.filePath(QStringLiteral("panel.his"));
+    {
+        StoreState store;
+        QString error;
+        QVERIFY2(HistorySchema::CreateHistoryDatabase(store, file, &error), qPrintable(error));
+    }
+    const QByteArray before = contents(file);
+    const QString log = dir.filePath(QStringLiteral("logdata.txt"));
+
+    Panel sim;
+    QVERIFY(sim.start({"--class", "ZL", "--address", "17", "--entries", "300", "--master", "100"}));
+    QProcess cli;
+    cli.setProcessChannelMode(QProcess::MergedChannels);
+    // The program gets the signals' defaults whatever this test was started with.
+    cli.setChildProcessModifier([] {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+    });
+    cli.start(program("qvr-history-cli"),
+              {"readout", "--port", sim.path(), "--file", file, "--settings", settings,
+               "--connection", "int.", "--address", "17", "--baud", "9600", "--lang", "en"});
+    QTRY_VERIFY_WITH_TIMEOUT(contents(log).contains(":;017:LCDRH 005"), 30000);
+    QVERIFY(::kill(pid_t(cli.processId()), signo) == 0);
+    QVERIFY(cli.waitForFinished(20000));
+    const QString out = QString::fromLocal8Bit(cli.readAll());
+    QVERIFY2(cli.exitStatus() == QProcess::NormalExit && cli.exitCode() == 128 + signo,
+             qPrintable(out));
+    QVERIFY2(out.contains("Read-out stopped"), qPrintable(out));
+    QCOMPARE(contents(file), before);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+             (QStringList{"logdata.txt", "panel.his", "settings.ini"}));
+    // The panel's transfer was closed, and the master answered the return and got the
+    // acknowledgment.
+    const QByteArray sent = contents(log);
+    QVERIFY2(sent.contains("-----> :;017:LCDST&") && sent.contains("<- ::100:MAST 1&") &&
+                 sent.contains("-----> ::101:&"),
+             sent.right(400).constData());
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -133,6 +133,17 @@ void TestReadout::sequence_data()
                                         << "IDNM? 1|LCDH|LCDH?|LCDRA 001|LCDRH 001|LCDRP 012|LCDRT 005|"
                                            "LCDRA 001|LCDRH 002|LCDRA 002|LCDRH 003*5"
                                         << QList<int>{30020} << false << QList<int>{} << false;
+    // An empty answer adds no row: nothing is copied or asked for it.
+    QTest::newRow("empty answer to an entry")
+        << kZl + "entry address=7 start=\"2026-03-07 01:00\"\nfault kind=empty command=LCDRH "
+                 "index=5\n"
+        << "USB" << zlAll.chopped(5) + "LCDRH 005|LCDST" << QList<int>{} << true
+        << QList<int>{12, 12, 0, 7} << false;
+    QTest::newRow("address table row answered with the one before")
+        << kPv + "alarm ext=0 int=5 kind=01 text=\"\"\nfault kind=failcheck command=RQRAA index=2\n"
+        << "RS232"
+        << "IDNM? 1|LCDH|RQRTS|RQNA?|RQRAA 001|RQRAA 002*5|LCDST" << QList<int>{30050} << false
+        << QList<int>{} << true;
     QTest::newRow("garbage between frames")
         << kZl + "fault garbage=1\n" << "USB" << zlAll << QList<int>{} << true
         << QList<int>{12, 12, 0, 7} << false;

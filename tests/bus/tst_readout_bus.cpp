@@ -37,6 +37,8 @@ private slots:
     void silentBus();
     void silentPanel_data();
     void silentPanel();
+    void stop_data();
+    void stop();
 };
 
 void TestReadoutBus::takeover_data()
@@ -214,6 +216,101 @@ void TestReadoutBus::silentPanel()
     QCOMPARE(rig.readout.gNewData, false);
     const QStringList sent = rig.sim->framesFromPc();
     QCOMPARE(sent.mid(sent.size() - last.size()), last);
+}
+
+void TestReadoutBus::stop_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("connection");
+    QTest::addColumn<QString>("when");
+    QTest::addColumn<QStringList>("after"); // frames the PC sent from the stop on
+    QTest::addColumn<int>("history");       // HISTORY rows afterwards
+    QTest::addColumn<QList<int>>("messages");
+    QTest::addColumn<bool>("masterHasBus"); // the master station polls again
+
+    const QString panel = QStringLiteral("panel class=ZL address=17\ngenerate count=10 seed=3\n");
+    const QString master = panel + kMaster + "queries=\":;101:MAST?\"";
+    const QString lcdst = QStringLiteral(":;017:LCDST");
+    const QString mastBack = QStringLiteral(":;100:MAST? 101");
+    const QString ack = QStringLiteral("::101:");
+    QTest::newRow("listening") << master + "\n" << "int." << "listening" << QStringList{} << 0
+                               << QList<int>{} << true;
+    QTest::newRow("answered the master's query") << master + "\n" << "int." << "answered"
+                                                 << QStringList{mastBack, ack} << 0
+                                                 << QList<int>{} << true;
+    QTest::newRow("after the takeover") << master + "\n" << "int." << "takeover"
+                                        << QStringList{mastBack, ack} << 0 << QList<int>{} << true;
+    QTest::newRow("mid-transfer") << master + "\n" << "ext." << "transfer"
+                                  << QStringList{lcdst, mastBack, ack} << 0 << QList<int>{} << true;
+    QTest::newRow("mid-transfer, direct") << panel << "USB" << "transfer" << QStringList{lcdst}
+                                          << 0 << QList<int>{} << false;
+    // Bounded: two tries of the return, then the port closes all the same.
+    QTest::newRow("mid-transfer, master never takes back")
+        << master + " nevertakesback=1\n" << "int." << "transfer"
+        << QStringList{lcdst, mastBack, mastBack} << 0 << QList<int>{30040} << false;
+    // The end goes on to its merge; the stop is answered after it.
+    QTest::newRow("during the end") << master + "\n" << "int." << "end" << QStringList{} << 10
+                                    << QList<int>{} << true;
+}
+
+// A read-out stopped from outside hands the panel and the bus back and merges nothing.
+void TestReadoutBus::stop()
+{
+    QFETCH(QString, scenario);
+    QFETCH(QString, connection);
+    QFETCH(QString, when);
+    QFETCH(QStringList, after);
+    QFETCH(int, history);
+    QFETCH(QList<int>, messages);
+    QFETCH(bool, masterHasBus);
+
+    ReadoutRig rig(::scenario(scenario), connection, QStringLiteral("9600"), true);
+    QVERIFY2(rig.ready, qPrintable(rig.error));
+    bool failed = false;
+    rig.link->OpenBusPort(failed);
+    QVERIFY(!failed);
+    rig.driver = std::make_unique<PanelSimDriver>(*rig.sim, rig.line.device(), rig.clock);
+    rig.readout.gDeviceAddress = 17;
+    QVERIFY(rig.engine->StartReadout());
+
+    const ReadoutState &r = rig.readout;
+    const std::function<bool()> due = [&] {
+        if (when == "listening")
+            return r.gBusStage == 1;
+        if (when == "answered")
+            return r.gBusStage == 2;
+        if (when == "takeover")
+            return r.gBusStage == 3 && r.gMasterAddress == 100 && !r.gNewData;
+        if (when == "transfer")
+            return r.gHistoryIndex > 3;
+        return r.gReadoutActive && rig.timers.Timer_Delay->isEnabled(); // closing the port
+    };
+    // Checked between events, also inside the waits of the read-out's end.
+    qsizetype sentBefore = -1;
+    bool stopped = false;
+    std::function<void()> probe = [&] {
+        if (!due()) {
+            rig.clock.callLater(1, probe);
+            return;
+        }
+        sentBefore = rig.line.host().written().size();
+        rig.engine->requestStop([&] { stopped = true; });
+    };
+    probe();
+    QVERIFY(rig.clock.runUntil([&] { return stopped; }, 60000));
+
+    QStringList sent;
+    for (const QByteArray &frame : rig.line.host().written().mid(sentBefore).split('\n'))
+        if (!frame.isEmpty())
+            sent << QString::fromLatin1(frame.left(frame.indexOf('&')));
+    QCOMPARE(sent, after);
+    QCOMPARE(rig.addresses(HistorySchema::HISTORY).size(), history);
+    QCOMPARE(rig.engine->outcome(),
+             history > 0 ? ReadoutEngine::Outcome::Success : ReadoutEngine::Outcome::Stopped);
+    QCOMPARE(rig.presenter.messages, messages);
+    QCOMPARE(rig.sim->masterHoldsBus(), masterHasBus);
+    QVERIFY(!rig.line.host().isOpen());
+    QVERIFY(!rig.engine->running());
 }
 
 QTEST_GUILESS_MAIN(TestReadoutBus)

@@ -1,8 +1,11 @@
+#include "core/Folders.h"
 #include "core/SettingsStore.h"
 
+#include <QDir>
 #include <QFile>
 #include <QScopeGuard>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -33,6 +36,8 @@ private slots:
     void explicitFileFromArgumentsAndEnvironment();
     void leadingNumber_data();
     void leadingNumber();
+    void userFilesFolder_data();
+    void userFilesFolder();
 };
 
 void TestSettings::readRules_data()
@@ -180,6 +185,30 @@ void TestSettings::leadingNumber()
     QFETCH(qlonglong, value);
     QCOMPARE(LeadingNumber(text), value);
     QVERIFY(LeadingNumber(text) >= -(1LL << 50) && LeadingNumber(text) <= (1LL << 50));
+}
+
+void TestSettings::userFilesFolder_data()
+{
+    QTest::addColumn<QString>("curDir"); // below a temporary folder holding "install"
+    QTest::addColumn<bool>("itself");
+    QTest::newRow("writable folder") << "install" << true;
+    QTest::newRow("missing folder") << "missing" << false;
+}
+
+// The bus log and a new file's working copy never go where the user may not write.
+void TestSettings::userFilesFolder()
+{
+    QFETCH(QString, curDir);
+    QFETCH(bool, itself);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("install"));
+    qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
+    const QString chosen = UserFilesFolder(dir.filePath(curDir));
+    const QString own =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/QVR-History";
+    QCOMPARE(chosen, itself ? dir.filePath(curDir) : own);
+    QVERIFY(QFileInfo(chosen).isDir());
+    QCOMPARE(QDir(dir.filePath("install")).entryList(QDir::Files), QStringList()); // no probe left
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

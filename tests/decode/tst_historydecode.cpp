@@ -532,6 +532,9 @@ void TestHistoryDecode::analogueValuesZL_data()
     QTest::newRow("micro, lower case o")
         << " AX= " << w(w(a, 7, "uA"), 18, "mo") << false << false << "R = 13µA"
         << "R = 45mΩ";
+    QTest::newRow("voltage label U, micro volt")
+        << "AX=  " << w(w(w(a, 5, "U V "), 16, "U "), 18, "uV") << false << false << "U = 13V "
+        << "U = 45µV";
     QTest::newRow("half rounds away from zero")
         << "AX=  " << w(a, 10, "002.5") << false << false << "R = 3kΩ"
         << "R = 45kΩ";

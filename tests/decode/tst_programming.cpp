@@ -306,6 +306,12 @@ void TestProgramming::reuse_data()
         << "RQ" << kRqEntry << DecodeFixture::with(kRqEntry, 7, "0013") << false;
     QTest::newRow("PV same address")
         << "PV" << kPvEntry << DecodeFixture::with(kPvEntry, 1, "002") << true;
+    QTest::newRow("PV alarm after a device event of the same number")
+        << "PV" << DecodeFixture::with(kPvEntry, 5, "2") << DecodeFixture::with(kPvEntry, 1, "002")
+        << false;
+    QTest::newRow("RQ same address, other internal address")
+        << "RQ" << kRqEntry
+        << DecodeFixture::with(DecodeFixture::with(kRqEntry, 1, "002"), 19, "006") << false;
 }
 
 void TestProgramming::reuse()

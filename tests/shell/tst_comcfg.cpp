@@ -277,11 +277,14 @@ void TestComCfg::deviceAssignment()
     QVERIFY(!dialog.listedPorts().contains(7));
 
     dialog.assignDevice(7, pts);
-    QCOMPARE(settings.ReadSetting("Schnittstelle", "Device7", ""), pts);
     QVERIFY(dialog.listedPorts().contains(7));
     QComboBox *ports = dialog.findChild<QComboBox *>("cboComPorts");
     QVERIFY2(ports->currentText().startsWith("COM7") && ports->currentText().contains(pts),
              qPrintable(ports->currentText()));
+    // Stored with the rest on OK, not before: Cancel leaves the settings as they were.
+    QCOMPARE(settings.ReadSetting("Schnittstelle", "Device7", ""), QString("/nonexistent/tty"));
+    dialog.okClicked();
+    QCOMPARE(settings.ReadSetting("Schnittstelle", "Device7", ""), pts);
 
     // A device that does not open: the message, and the port is not offered.
     asker.calls.clear();

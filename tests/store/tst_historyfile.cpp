@@ -1,11 +1,12 @@
 // New, open, save and save-as of history files: names of files and working copies, the
-// caption, files that are not history files, names that end in "tmp", failed saves and the
-// save question.
+// caption, files that are not history files or in use, names that end in "tmp", other
+// files under working copies' names, failed saves and the save question.
 
 #include "tst_historyfile_helper.h"
 
 #include "store/HistoryFileCopy.h"
 #include "store/HistorySchema.h"
+#include "store/WorkingCopy.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -60,6 +61,33 @@ QStringList entries(const QString &dir)
 {
     return QDir(dir).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
 }
+
+// Another program's connection to a file, in the transaction `sql` began, rolled back on
+// destruction.
+class OtherProgram
+{
+public:
+    OtherProgram(const QString &path, const char *sql)
+    {
+        m_ok = sqlite3_open_v2(path.toUtf8().constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) ==
+                   SQLITE_OK &&
+               sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    ~OtherProgram()
+    {
+        rollback();
+        sqlite3_close(m_db);
+    }
+    bool ok() const { return m_ok; }
+    bool rollback()
+    {
+        return sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+
+private:
+    sqlite3 *m_db = nullptr;
+    bool m_ok = false;
+};
 
 #ifdef Q_OS_LINUX
 bool canCreateIn(const QString &dir)
@@ -172,6 +200,8 @@ private slots:
     void notAHistoryFile();
     void userFilesNamedLikeWorkingCopies_data();
     void userFilesNamedLikeWorkingCopies();
+    void othersFilesUnderWorkingCopyNames_data();
+    void othersFilesUnderWorkingCopyNames();
     void failedSaveKeepsBothFiles_data();
     void failedSaveKeepsBothFiles();
     void readOnlyMedium();
@@ -256,11 +286,13 @@ void TestHistoryFile::openWorksOnACopyUntilSaved()
     const QString his = dir.filePath(QStringLiteral("x.his"));
     const QString tmp = dir.filePath(QStringLiteral("x.tmp"));
     makeHistoryFile(his, 5);
-    if (staleTwin) {
-        QFile f(tmp);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("left behind by a crash");
-    }
+    // A working copy left behind by a crash carries the mark.
+    if (staleTwin)
+        QVERIFY(execOn(
+            tmp,
+            QStringLiteral("PRAGMA application_id=%1; CREATE TABLE t(x)").arg(WorkingCopy::kMark)));
+    QVERIFY(QFile::setPermissions(his, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    const QFile::Permissions mode = QFile::permissions(his);
     const QByteArray before = fileHash(his);
 
     FileFixture f(dir.path());
@@ -284,6 +316,10 @@ void TestHistoryFile::openWorksOnACopyUntilSaved()
         QCOMPARE(query(his, QStringLiteral("PRAGMA journal_mode")), QStringList{QStringLiteral("delete")});
         QVERIFY(!QFileInfo::exists(his + QStringLiteral("-wal")));
         QVERIFY(!QFileInfo::exists(his + QStringLiteral(".saving")));
+        // It is the user's file as before: no working copy's mark, the same permissions.
+        QCOMPARE(query(his, QStringLiteral("PRAGMA application_id")),
+                 QStringList{QString::number(Database::kApplicationId)});
+        QCOMPARE(QFile::permissions(his), mode);
         // The working copy is still open and usable after the save.
         QVERIFY(addEvent(f, 10));
     }
@@ -378,10 +414,14 @@ void TestHistoryFile::notAHistoryFile_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("previousFileOpen");
-    const char *kinds[] = {"text", "empty", "truncated", "corrupt page", "old engine", "other database"};
+    QTest::addColumn<QString>("message");
+    const char *kinds[] = {"text",       "empty",          "truncated", "corrupt page",
+                           "old engine", "other database", "locked"};
     for (const char *kind : kinds) {
-        QTest::addRow("%s, a file open", kind) << QString::fromLatin1(kind) << true;
-        QTest::addRow("%s, no file open", kind) << QString::fromLatin1(kind) << false;
+        const QString message =
+            qstrcmp(kind, "locked") == 0 ? "in use by another program" : "not a history file";
+        QTest::addRow("%s, a file open", kind) << QString::fromLatin1(kind) << true << message;
+        QTest::addRow("%s, no file open", kind) << QString::fromLatin1(kind) << false << message;
     }
 }
 
@@ -389,6 +429,7 @@ void TestHistoryFile::notAHistoryFile()
 {
     QFETCH(QString, kind);
     QFETCH(bool, previousFileOpen);
+    QFETCH(QString, message);
     QTemporaryDir good, bad;
     const QString goodFile = good.filePath(QStringLiteral("good.his"));
     makeHistoryFile(goodFile, 3);
@@ -414,8 +455,10 @@ void TestHistoryFile::notAHistoryFile()
         } else if (kind == QLatin1String("other database")) {
             QVERIFY(execOn(badFile, QStringLiteral("CREATE TABLE addresses (name TEXT); "
                                                    "INSERT INTO addresses VALUES ('x')")));
+        } else if (kind == QLatin1String("locked")) {
+            makeHistoryFile(badFile, 2);
         }
-        if (kind != QLatin1String("other database")) {
+        if (kind != QLatin1String("other database") && kind != QLatin1String("locked")) {
             QFile f(badFile);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(content);
@@ -434,11 +477,18 @@ void TestHistoryFile::notAHistoryFile()
     QString path;
     f.asker.openAnswers << badFile;
     QString error;
-    QVERIFY(!f.ops.OpenHistoryFile(path, &error));
+    {
+        // A sqlite3 shell in an exclusive transaction on the file.
+        std::unique_ptr<OtherProgram> other;
+        if (kind == QLatin1String("locked"))
+            other = std::make_unique<OtherProgram>(badFile, "BEGIN EXCLUSIVE; DELETE FROM HISTORY");
+        QVERIFY(!other || other->ok());
+        QVERIFY(!f.ops.OpenHistoryFile(path, &error));
+    }
     QCOMPARE(path, badFile);
     QVERIFY(f.file.gFileCancelled);
     QCOMPARE(f.asker.messages.size(), 1);
-    QVERIFY2(f.asker.messages.first().contains(QStringLiteral("not a history file")), qPrintable(error));
+    QVERIFY2(f.asker.messages.first().contains(message), qPrintable(error));
     // Nothing changed on disk: the file as it was, nothing left beside it.
     QCOMPARE(fileHash(badFile), badBefore);
     QCOMPARE(entries(bad.path()), QStringList{QStringLiteral("bad.his")});
@@ -526,17 +576,79 @@ void TestHistoryFile::userFilesNamedLikeWorkingCopies()
     }
 }
 
+void TestHistoryFile::othersFilesUnderWorkingCopyNames_data()
+{
+    QTest::addColumn<QString>("theirs"); // the other file, under the working copy's name
+    QTest::addColumn<QString>("action"); // what this program does
+    QTest::addColumn<bool>("running");   // the working copy of another running program
+    QTest::newRow("user's b.tmp, open b.his") << "b.tmp"
+                                              << "open" << false;
+    QTest::newRow("user's c.tmp, save as c.his") << "c.tmp"
+                                                 << "save as" << false;
+    QTest::newRow("user's Untitled.tmp, new file") << "Untitled.tmp"
+                                                   << "new" << false;
+    QTest::newRow("another program's b.tmp, open b.his") << "b.tmp"
+                                                         << "open" << true;
+    QTest::newRow("another program's Untitled.tmp, new file") << "Untitled.tmp"
+                                                              << "new" << true;
+}
+
+void TestHistoryFile::othersFilesUnderWorkingCopyNames()
+{
+    QFETCH(QString, theirs);
+    QFETCH(QString, action);
+    QFETCH(bool, running);
+    QTemporaryDir dir;
+    const QString his = dir.filePath(QStringLiteral("b.his"));
+    makeHistoryFile(his, 2);
+    theirs = dir.filePath(theirs);
+    // Both programs have the same installation folder.
+    FileFixture other(dir.path());
+    if (running) {
+        QString path = his;
+        QVERIFY(action == QLatin1String("new") ? other.ops.NewHistoryFile()
+                                               : other.ops.OpenHistoryFile(path));
+        QCOMPARE(other.file.gWorkFile, theirs);
+        QVERIFY(addEvent(other, 9));
+    } else {
+        makeHistoryFile(theirs, 1, 9);
+    }
+    const int theirRows = rowCount(theirs);
+
+    FileFixture f(dir.path());
+    QString path = his;
+    QVERIFY(action == QLatin1String("open") ? f.ops.OpenHistoryFile(path) : f.ops.NewHistoryFile());
+    if (action == QLatin1String("save as")) {
+        f.asker.saveAnswers << dir.filePath(QStringLiteral("c.his"));
+        QVERIFY(f.ops.SaveHistoryFileAs());
+    }
+    QVERIFY(!HistoryFileCopy::SameFile(f.file.gWorkFile, theirs));
+    QVERIFY(addEvent(f, 4));
+    f.ops.CloseHistoryFile();
+    QCOMPARE(rowCount(theirs), theirRows);
+    QCOMPARE(rowCount(theirs, QStringLiteral(" WHERE TableauAdresse = 9")), 1);
+}
+
 void TestHistoryFile::failedSaveKeepsBothFiles_data()
 {
     QTest::addColumn<QString>("cause");
-    QTest::newRow("directory not writable") << "directory";
-    QTest::newRow("disk full") << "full";
-    QTest::newRow("target replaced by a folder") << "folder";
+    QTest::addColumn<QString>("message");
+    QTest::newRow("directory not writable") << "directory"
+                                            << "could not be saved";
+    QTest::newRow("disk full") << "full"
+                               << "could not be saved";
+    QTest::newRow("target replaced by a folder") << "folder"
+                                                 << "could not be saved";
+    QTest::newRow("another program writing the file") << "in use"
+                                                      << "in use by another program";
+    QTest::newRow("file write-protected") << "write-protected"
+                                          << "Use \"Save as\"";
 }
 
 void TestHistoryFile::failedSaveKeepsBothFiles()
 {
     QFETCH(QString, cause);
+    QFETCH(QString, message);
     QTemporaryDir dir;
     const QString sub = dir.filePath(QStringLiteral("site"));
     QVERIFY(QDir().mkpath(sub));
@@ -567,6 +679,20 @@ void TestHistoryFile::failedSaveKeepsBothFiles()
         if (!limit.ok())
             QSKIP("no file size limit stands in for a full disk here");
         saved = f.ops.SaveHistoryFile();
+    } else if (cause == QLatin1String("in use")) {
+        OtherProgram other(his, "BEGIN IMMEDIATE; DELETE FROM HISTORY");
+        QVERIFY(other.ok());
+        saved = f.ops.SaveHistoryFile();
+        // Its journal is left alone: the other program can still roll back.
+        QVERIFY(QFileInfo::exists(his + QStringLiteral("-journal")));
+        QVERIFY(other.rollback());
+    } else if (cause == QLatin1String("write-protected")) {
+        // No write permission for anybody; the super-user, whom permission bits do not
+        // stop, is refused by the same rule.
+        QVERIFY(QFile::setPermissions(his, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        saved = f.ops.SaveHistoryFile();
+        QVERIFY(QFile::setPermissions(his, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                               QFile::ReadOther));
     } else {
         QVERIFY(QFile::rename(his, his + QStringLiteral(".orig")));
         QVERIFY(QDir().mkdir(his));
@@ -581,7 +707,10 @@ void TestHistoryFile::failedSaveKeepsBothFiles()
     QVERIFY(f.file.gFileCancelled);
     QVERIFY(f.file.gNewData);
     QCOMPARE(f.asker.messages.size(), 1);
-    QVERIFY(f.asker.messages.first().contains(QStringLiteral("could not be saved")));
+    QVERIFY2(f.asker.messages.first().contains(message), qPrintable(f.asker.messages.first()));
+    // The message tells where the data is.
+    QVERIFY(f.asker.messages.first().contains(QStringLiteral("Working copy: ") +
+                                              QDir::toNativeSeparators(work)));
     QCOMPARE(fileHash(his), before);
     QVERIFY(!QFileInfo::exists(his + QStringLiteral(".saving")));
     // The working copy still holds everything and the program goes on with it.

@@ -370,6 +370,9 @@ PanelScenario PanelScenario::generate(Layout layout, int count, quint32 seed, in
 
     QDateTime when(QDate(2025, 1, 1), QTime(0, 0));
     int nextKind = 1;
+    // PV/RQ: the internal address an alarm address is programmed on; all its events come
+    // from there.
+    QHash<int, int> inputOf;
     for (int i = 0; i < count; ++i) {
         Event e;
         when = when.addSecs(60 * (1 + qint64(rng.bounded(600))));
@@ -408,6 +411,8 @@ PanelScenario PanelScenario::generate(Layout layout, int count, quint32 seed, in
             if (roll < 55) {
                 e.source = 1;
                 e.alarmAddress = pool[rng.bounded(pool.size())];
+                e.internalAddress = inputOf.value(e.alarmAddress, e.internalAddress);
+                inputOf.insert(e.alarmAddress, e.internalAddress);
             } else if (roll < 65) {
                 e.source = 2;
                 e.alarmAddress = pv ? 1 + int(rng.bounded(5)) : 5; // the device itself
@@ -631,9 +636,11 @@ PanelScenario PanelScenario::parse(const QString &text, QString *error)
                         r.kind = FaultRule::Kind::BadChecksum;
                     else if (kind == QLatin1String("silent"))
                         r.kind = FaultRule::Kind::Silent;
+                    else if (kind == QLatin1String("empty"))
+                        r.kind = FaultRule::Kind::Empty;
                     else
-                        err = QStringLiteral("fault kind must be failcheck, badchecksum or "
-                                             "silent");
+                        err = QStringLiteral("fault kind must be failcheck, badchecksum, "
+                                             "silent or empty");
                     r.command = v.text("command").toUpper();
                     r.index = v.number("index", -1);
                     r.times = v.number("times", -1);
@@ -692,6 +699,7 @@ QString PanelScenario::toText() const
     for (const FaultRule &r : faults.rules) {
         const char *kind = r.kind == FaultRule::Kind::BadChecksum ? "badchecksum"
                            : r.kind == FaultRule::Kind::Silent    ? "silent"
+                           : r.kind == FaultRule::Kind::Empty     ? "empty"
                                                                   : "failcheck";
         out << QStringLiteral("fault kind=%1 command=%2 index=%3 times=%4")
                    .arg(QLatin1String(kind), q(r.command))

@@ -91,7 +91,7 @@ public:
     // A fault aimed at answers of one command (any command when empty), optionally of
     // one entry/record number, for a number of answers (-1: all of them).
     struct FaultRule {
-        enum class Kind { BadChecksum, FailCheck, Silent };
+        enum class Kind { BadChecksum, FailCheck, Silent, Empty }; // Empty: no parameter
         Kind kind = Kind::FailCheck;
         QString command;
         int index = -1;
@@ -153,7 +153,7 @@ public:
     //         release=5 nevertakesback=1 neverreleases=0
     //   timing baud=57600 turnaround=2
     //   fault silentfrom=17 | badchecksumevery=5 | noanalog=1 | isx=1 | garbage=1
-    //   fault kind=failcheck|badchecksum|silent command=LCDRH index=17 times=5
+    //   fault kind=failcheck|badchecksum|silent|empty command=LCDRH index=17 times=5
     // In values, control codes and the characters | " \ are written \xHH (hex).
     static PanelScenario parse(const QString &text, QString *error);
     static PanelScenario load(const QString &path, QString *error);

@@ -157,7 +157,8 @@ void PanelSimulator::answerPanel(const QString &command, const QString &param, q
         answer = PanelAnswers::num(int(m_s.alarmTable.size()), 3);
     } else if (command == QLatin1String("RQRAA")) {
         if (number >= 1 && number <= m_s.alarmTable.size())
-            answer = PanelAnswers::alarmRow(number, m_s.alarmTable[number - 1]);
+            answer =
+                PanelAnswers::alarmRow(failing ? number - 1 : number, m_s.alarmTable[number - 1]);
     } else if (command == QLatin1String("LCDH?")) {
         answerCommand = QStringLiteral("n=");
         answer = PanelAnswers::num(failing ? m_s.historyLimit() + 1 : count, 3);
@@ -185,6 +186,8 @@ void PanelSimulator::answerPanel(const QString &command, const QString &param, q
 
     if (takeFault(Kind::Silent, command, number))
         return;
+    if (takeFault(Kind::Empty, command, number))
+        answer.clear();
     bool badChecksum = takeFault(Kind::BadChecksum, command, number);
     ++m_answerCounter;
     if (m_s.faults.badChecksumEvery > 0 && m_answerCounter % m_s.faults.badChecksumEvery == 0)

@@ -216,10 +216,12 @@ void Com_CFG::applyTexts()
     }
 }
 
-bool Com_CFG::PortTest(SerialPort &port, int &COMPortNummer)
+bool Com_CFG::PortTest(SerialPort &port, int &COMPortNummer, const QString &device)
 {
     port.clearError();
     port.setCommPort(COMPortNummer);
+    if (!device.isEmpty())
+        port.setDevice(device);
     const bool opened = port.open() && !port.hasError();
     if (port.isOpen())
         port.close();
@@ -233,13 +235,13 @@ void Com_CFG::fillPortList(int wantedPort)
     int wantedIndex = -1;
     for (int n = PortNames::kFirstPort; n <= PortNames::kLastPort; ++n) {
         int number = n;
-        if (!PortTest(m_bus.port(), number))
+        if (!PortTest(m_bus.port(), number, assignedDevice(n)))
             continue;
         QString text = QStringLiteral("COM%1").arg(n);
         // Outside Windows the device behind the number is shown beside it; the number
         // still starts at the fourth character.
         if (showsDevices())
-            text += QStringLiteral("   ") + PortNames::deviceForCom(n, &m_bus.settings());
+            text += QStringLiteral("   ") + deviceOf(n);
         m_ports->addItem(text, n);
         if (n == wantedPort)
             wantedIndex = m_ports->count() - 1;
@@ -306,7 +308,7 @@ void Com_CFG::showPortProblem(int number)
 {
     m_asker.message(m_texts.ResText(kMsgPortUnavailable), QString(), Asker::Icon::None,
                     Asker::Buttons::Ok);
-    const QString device = PortNames::deviceForCom(number, &m_bus.settings());
+    const QString device = deviceOf(number);
     const int hint = SerialDevices::hintText(SerialDevices::diagnose(device));
     if (hint != 0)
         m_asker.message(m_texts.ResText(hint).arg(device), QString(), Asker::Icon::Information,
@@ -323,6 +325,8 @@ void Com_CFG::okClicked()
 
     port.clearError();
     port.setCommPort(number);
+    if (!assignedDevice(number).isEmpty())
+        port.setDevice(assignedDevice(number));
     clock.sleepMs(kPauseMs);
     bool opened = false;
     for (int i = 0; i < kAttempts && !opened; ++i) {
@@ -346,6 +350,9 @@ void Com_CFG::okClicked()
     port.clearError();
 
     SettingsStore &settings = m_bus.settings();
+    for (auto it = m_assigned.cbegin(); it != m_assigned.cend(); ++it)
+        settings.WriteSetting(kSection, QStringLiteral("Device%1").arg(it.key()), it.value());
+    m_assigned.clear();
     settings.WriteSetting(kSection, QStringLiteral("Com"), QString::number(number));
     if (m_option1->isChecked())
         settings.WriteSetting(kSection, QStringLiteral("DTR"), QStringLiteral("1"));
@@ -367,7 +374,7 @@ void Com_CFG::assignDevice(int number, const QString &device)
 {
     if (number < PortNames::kFirstPort || number > PortNames::kLastPort)
         return;
-    m_bus.settings().WriteSetting(kSection, QStringLiteral("Device%1").arg(number), device);
+    m_assigned.insert(number, device);
     const bool hadPorts = !m_noPorts;
     fillPortList(number);
     if (!listedPorts().contains(number)) {
@@ -377,6 +384,21 @@ void Com_CFG::assignDevice(int number, const QString &device)
         m_option2->setChecked(!m_option1->isChecked());
         chooseBaud(kBaud9600);
     }
+}
+
+QString Com_CFG::deviceOf(int number) const
+{
+    const QString assigned = assignedDevice(number);
+    return assigned.isEmpty() ? PortNames::deviceForCom(number, &m_bus.settings()) : assigned;
+}
+
+QString Com_CFG::assignedDevice(int number) const
+{
+    const auto it = m_assigned.constFind(number);
+    if (it == m_assigned.constEnd())
+        return QString();
+    // An empty assignment stands for the platform's default device.
+    return it->isEmpty() ? PortNames::defaultDevice(number) : *it;
 }
 
 bool Com_CFG::event(QEvent *e)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QHash>
 #include <functional>
 
 class QButtonGroup;
@@ -23,7 +24,7 @@ class Texts;
 //
 // Outside Windows a COM number stands for a device (`Device<n>`); the dialog shows the
 // device beside each port and lets the user assign the system's serial devices to COM
-// numbers.
+// numbers. An assignment is stored with the rest of the choice on OK; Cancel stores nothing.
 class Com_CFG : public QDialog
 {
     Q_OBJECT
@@ -40,8 +41,9 @@ public:
     ~Com_CFG() override;
 
     // Sets the port number on the serial port, opens it and closes it again; true when the
-    // open raised no error. Errors are not reported.
-    static bool PortTest(SerialPort &port, int &COMPortNummer);
+    // open raised no error. Errors are not reported. A `device` that is not empty is opened
+    // for the number (an assignment not stored yet).
+    static bool PortTest(SerialPort &port, int &COMPortNummer, const QString &device = QString());
 
     // The port numbers in the list, in order.
     QList<int> listedPorts() const;
@@ -55,7 +57,7 @@ public:
     void chooseBaud(int listIndex);
     void okClicked();
     // Assigns `device` (empty: the platform's default) to port `number` and lists the
-    // ports again.
+    // ports again. Stored on OK.
     void assignDevice(int number, const QString &device);
 
 protected:
@@ -68,6 +70,10 @@ private:
     void fillPortList(int wantedPort);
     void closeIfEmpty();
     void showPortProblem(int number);
+    // The device behind port `number`: the assignment made here, else the stored one.
+    QString deviceOf(int number) const;
+    // The device to open for `number` in place of the stored one; empty when none.
+    QString assignedDevice(int number) const;
 
     BusConnection &m_bus;
     const Texts &m_texts;
@@ -89,6 +95,8 @@ private:
     QComboBox *m_devices = nullptr;
     QComboBox *m_assignCom = nullptr;
     QPushButton *m_assign = nullptr;
+    // Device assignments made in the dialog and not stored yet, by port number.
+    QHash<int, QString> m_assigned;
 };
 
 } // namespace qvr

@@ -70,6 +70,8 @@ frm_Daten_empfangen::frm_Daten_empfangen(Context context, QWidget *parent)
 
 frm_Daten_empfangen::~frm_Daten_empfangen()
 {
+    // A stop still under way must not call back into a dialog that is going.
+    m_closing = true;
     m_timer1.reset();
     // Whatever closed the dialog, the read-out and the port end with it.
     m_engine->StopReadout();
@@ -253,8 +255,23 @@ void frm_Daten_empfangen::animate()
 
 void frm_Daten_empfangen::done(int result)
 {
-    if (m_closing)
+    if (m_closing || m_stopAsked)
         return;
+    if (m_engine->running()) {
+        // The read-out hands the panel and the bus back first, or its end (and merge)
+        // finishes; the dialog closes when the engine has stopped.
+        m_stopAsked = true;
+        m_engine->requestStop([this, result] {
+            if (!m_closing)
+                closeNow(result);
+        });
+        return;
+    }
+    closeNow(result);
+}
+
+void frm_Daten_empfangen::closeNow(int result)
+{
     m_closing = true;
     if (m_ctx.busyPointer)
         m_ctx.busyPointer(true);

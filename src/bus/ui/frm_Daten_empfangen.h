@@ -26,8 +26,9 @@ struct ReadoutState;
 // The read-out dialog: the user picks the panel's bus address, starts the read-out and
 // watches it (status text, progress bar, animation); at the end it asks whether the
 // changed history file is to be saved. It opens the port when it becomes active and
-// closes it when it closes, whatever the cause. The read-out itself is the engine's; the
-// dialog is its presenter.
+// closes it when it closes, whatever the cause; closed during a read-out, it closes once
+// the read-out has handed the panel and the bus back (or its end has merged). The
+// read-out itself is the engine's; the dialog is its presenter.
 class frm_Daten_empfangen : public QDialog, public ReadoutPresenter
 {
     Q_OBJECT
@@ -100,6 +101,8 @@ private:
     void setAddressLabel();
     void animate();
     void placeOverParent();
+    // Closing once the read-out has stopped: the save question, then the dialog goes.
+    void closeNow(int result);
 
     Context m_ctx;
     std::unique_ptr<ReadoutEngine> m_engine;
@@ -109,6 +112,7 @@ private:
     int m_shownFrame = -1;
     bool m_started = false;
     bool m_closing = false;
+    bool m_stopAsked = false;
     bool m_activating = false;
     QString m_storeFailure;
 
