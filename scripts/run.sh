@@ -29,7 +29,7 @@ done
 # The simulated panel prints the path of its pseudo-terminal on its first line.
 sim_out="$demo/panel-sim.out"
 : > "$sim_out"
-build/app/bin/qvr-panel-sim --class ZL --address 17 --entries 300 --seed 7 --master 100 \
+build/app/bin/qvr-panel-sim --site 17:ZL:300,5:PV:40,3:RQ:40 --seed 7 --master 100 \
   >"$sim_out" 2>"$demo/panel-sim.log" &
 sim_pid=$!
 trap 'kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true' EXIT

@@ -1,22 +1,29 @@
 // qvr-history-cli: reads a panel's history memory into a history file without windows,
 // through the same read-out engine as the window program.
 //
-//   qvr-history-cli readout --port DEVICE --connection RS232|USB|int.|ext. --address N
-//                   --file FILE.his [--baud N] [--settings FILE] [--lang de|en]
+//   qvr-history-cli readout --port DEVICE --connection RS232|USB|int.|ext.
+//                   --address N|LIST|all --file FILE.his [--baud N] [--settings FILE]
+//                   [--lang de|en]
 //
-// Exit status: 0 success (also when the panel's ISX scan ended the read-out), 3 a read-out
-// that ended with an error message, 1 usage or file errors, 128 + the signal's number when
-// SIGINT or SIGTERM stopped it (the panel and the bus were handed back, the file is as it
-// was).
+// A list ("3,5,10-14") or "all" (the panels a search of the bus finds) reads a site: one
+// panel after the other into the one file, a summary line per panel at the end.
+//
+// Exit status: 0 success (also when the panel's ISX scan ended the read-out; on a site:
+// every panel read), 3 a read-out that ended with an error message (on a site: any panel),
+// 1 usage or file errors, 128 + the signal's number when SIGINT or SIGTERM stopped it (the
+// panel and the bus were handed back; the file is as it was, or on a site holds what the
+// panels before the stopped one delivered).
 
 #include "app/StopSignals.h"
 #include "bus/BusLink.h"
+#include "bus/BusSearch.h"
 #include "bus/BusTimers.h"
 #include "bus/LinkState.h"
 #include "bus/PortNames.h"
 #include "bus/QtSerialPortAdapter.h"
 #include "bus/ReadoutEngine.h"
 #include "bus/ReadoutPresenter.h"
+#include "bus/SiteReadout.h"
 #include "core/Asker.h"
 #include "core/Folders.h"
 #include "core/QtClock.h"
@@ -45,6 +52,13 @@ constexpr int kTextUsage = 31120;
 constexpr int kTextProgress = 31110;
 constexpr int kTextStopped = 31200;
 constexpr int kExitSignal = 128;
+constexpr int kTextBadList = 31420;
+constexpr int kTextSearching = 31350;
+constexpr int kTextFound = 31360;
+constexpr int kTextNoneFound = 31370;
+constexpr int kTextFoundHeading = 31380;
+constexpr int kTextResults = 31430;
+constexpr int kTextStoppedSaved = 31440;
 
 void print(FILE *to, const QString &text)
 {
@@ -121,9 +135,14 @@ public:
     void setProgress(int) override {}
     void entryProgress(int index, int count) override
     {
+        progressLine(m_texts.ResText(kTextProgress).arg(index).arg(count));
+    }
+    // A line that the next one overwrites, on a terminal only.
+    void progressLine(const QString &text)
+    {
         if (!m_terminal)
             return;
-        print(stdout, QLatin1Char('\r') + m_texts.ResText(kTextProgress).arg(index).arg(count));
+        print(stdout, QLatin1Char('\r') + text);
         m_progressShown = true;
     }
     void startAnimation() override { m_animation = true; }
@@ -167,11 +186,45 @@ private:
     int m_status = 0;
 };
 
+// A site on the console: the panel being read as a line, one line per panel at the end.
+class ConsoleSite : public SiteObserver
+{
+public:
+    ConsoleSite(const Texts &texts, ConsolePresenter &presenter)
+        : m_texts(texts), m_presenter(presenter)
+    {
+    }
+    const SiteReadout *site = nullptr;
+    bool over = false;
+
+    void panelStarted(int number, int count, int address) override
+    {
+        m_presenter.endProgressLine();
+        print(stdout, m_texts.ResText(SiteReadout::kMsgPanel).arg(number).arg(count).arg(address) +
+                          QLatin1Char('\n'));
+    }
+    void siteFinished() override
+    {
+        m_presenter.endProgressLine();
+        print(stdout, m_texts.ResText(kTextResults) + QLatin1Char('\n'));
+        for (const QString &line : site->summary())
+            print(stdout, line + QLatin1Char('\n'));
+        over = true;
+    }
+
+private:
+    const Texts &m_texts;
+    ConsolePresenter &m_presenter;
+};
+
 struct Options
 {
     QString port;
     QString connection;
     int address = 0;
+    QList<int> addresses; // a site: a list, a range or all
+    bool all = false;
+    bool badList = false;
     QString file;
     QString baud;
     QString language;
@@ -196,11 +249,12 @@ bool parseOptions(const QStringList &args, Options *o)
     o->file = values.value(QStringLiteral("--file"));
     o->baud = values.value(QStringLiteral("--baud"));
     o->language = values.value(QStringLiteral("--lang"));
-    bool ok = false;
-    o->address = values.value(QStringLiteral("--address")).toInt(&ok);
+    bool ok = SiteReadout::ParseAddressList(values.value(QStringLiteral("--address")),
+                                            &o->addresses, &o->all);
+    o->badList = !ok && values.contains(QStringLiteral("--address"));
+    o->address = o->addresses.size() == 1 ? o->addresses.first() : 0;
     static const QStringList connections{"RS232", "USB", "int.", "ext."};
-    if (!ok || o->address < 1 || o->address > 99 || o->port.isEmpty() || o->file.isEmpty()
-        || !connections.contains(o->connection))
+    if (!ok || o->port.isEmpty() || o->file.isEmpty() || !connections.contains(o->connection))
         return false;
     if (!o->baud.isEmpty()) {
         const int baud = o->baud.toInt(&ok);
@@ -209,6 +263,107 @@ bool parseOptions(const QStringList &args, Options *o)
     }
     return o->language.isEmpty() || o->language == QLatin1String("de")
            || o->language == QLatin1String("en");
+}
+
+// What a site read-out on the command line works with.
+struct SiteRun
+{
+    const Options &o;
+    BusLink &link;
+    ReadoutState &readout;
+    StoreState &store;
+    const Texts &texts;
+    Clock &clock;
+    ConsolePresenter &presenter;
+    HistoryFile &history;
+    bool existed;
+    QString target;
+    QString appPath;
+    std::function<void()> &stopReading;
+    const StopSignals &stopSignals;
+};
+
+// The panels of a list, or those a search finds, one after the other into the file.
+int readSite(SiteRun &r)
+{
+    const Texts &texts = r.texts;
+    const auto stopped = [&r] { return r.stopSignals.received() != 0; };
+    bool failed = false;
+    r.link.OpenBusPort(failed);
+    if (failed)
+        return kExitUsage;
+    r.clock.processEvents(); // a stop that came while the file and the port were opened
+    QList<int> addresses = r.o.addresses;
+    int master = -1;
+    if (r.o.all && !stopped()) {
+        BusSearch search(r.link, r.clock);
+        bool over = false;
+        search.asking = [&](int number, int count, int address) {
+            r.presenter.progressLine(
+                texts.ResText(kTextSearching).arg(address).arg(number).arg(count));
+        };
+        search.finished = [&over] { over = true; };
+        r.stopReading = [&search] { search.requestStop(); };
+        search.start(addresses);
+        r.clock.waitWhile([&over] { return !over; });
+        r.stopReading = nullptr;
+        r.presenter.endProgressLine();
+        if (search.endMessage() != 0)
+            print(stdout, texts.ResText(search.endMessage()) + QLatin1Char('\n'));
+        print(stdout,
+              texts.ResText(search.panels().isEmpty() ? kTextNoneFound : kTextFoundHeading) +
+                  QLatin1Char('\n'));
+        addresses.clear();
+        for (const BusSearch::Panel &p : search.panels()) {
+            print(stdout,
+                  texts.ResText(kTextFound).arg(p.address).arg(p.type, p.model, p.deviceClass) +
+                      QLatin1Char('\n'));
+            addresses << p.address;
+        }
+        master = search.masterAddress();
+        r.link.setLogAppend(true); // the search's traffic stays in the bus log
+        if (!stopped() && (search.endMessage() != 0 || addresses.isEmpty()))
+            return kExitReadout;
+    }
+    if (stopped()) {
+        print(stderr, texts.ResText(kTextStopped).arg(r.target) + QLatin1Char('\n'));
+        return kExitSignal + r.stopSignals.received();
+    }
+
+    ConsoleSite observer(texts, r.presenter);
+    SiteReadout site(r.link, r.readout, r.store, texts, r.clock, r.presenter, observer);
+    observer.site = &site;
+    site.setAppPath(r.appPath);
+    r.stopReading = [&site] { site.requestStop(); };
+    site.start(addresses, master);
+    r.clock.waitWhile([&observer] { return !observer.over; });
+    r.stopReading = nullptr;
+
+    int status = kExitOk;
+    for (const SiteReadout::PanelResult &p : site.results()) {
+        using State = SiteReadout::PanelResult::State;
+        if (p.state == State::StoreFailed)
+            status = kExitUsage;
+        else if (status == kExitOk &&
+                 (p.state != State::Read || p.message == ReadoutEngine::kMsgReturnFailed))
+            status = kExitReadout;
+    }
+    // What the panels before a stop delivered is kept.
+    bool saved = false;
+    if (site.delivered()) {
+        saved = r.existed ? r.history.SaveHistoryFile() : r.history.SaveHistoryFileAs();
+        if (!saved) {
+            // The message named the working copy: it stays, as the only copy of the data.
+            r.history.KeepWorkingCopy();
+            status = kExitUsage;
+        }
+    }
+    if (stopped()) {
+        print(stderr, texts.ResText(saved ? kTextStoppedSaved : kTextStopped).arg(r.target) +
+                          QLatin1Char('\n'));
+        return kExitSignal + r.stopSignals.received();
+    }
+    return status;
 }
 
 int run(const QStringList &args)
@@ -226,6 +381,10 @@ int run(const QStringList &args)
     else if (o.language == QLatin1String("en"))
         texts.gLanguageOffset = 1;
     if (!valid) {
+        if (o.badList)
+            print(stderr,
+                  texts.ResText(kTextBadList).arg(args.value(args.indexOf("--address") + 1)) +
+                      QLatin1Char('\n'));
         print(stderr, texts.ResText(kTextUsage) + QLatin1Char('\n'));
         return kExitUsage;
     }
@@ -252,11 +411,11 @@ int run(const QStringList &args)
 
     // Ctrl-C or SIGTERM: the read-out hands the panel and the bus back, and the user's
     // file stays as it was.
-    ReadoutEngine *readingOut = nullptr;
+    std::function<void()> stopReading;
     bool stopDone = false;
     StopSignals stopSignals([&](int) {
-        if (readingOut)
-            readingOut->requestStop([&stopDone] { stopDone = true; });
+        if (stopReading)
+            stopReading();
     });
 
     const QString target = QFileInfo(o.file).absoluteFilePath();
@@ -284,10 +443,17 @@ int run(const QStringList &args)
     BusLink link(port, clock, timers, linkState, settings, texts, asker);
     link.setAppPath(appPath);
     ConsolePresenter presenter(texts, isatty(fileno(stdout)) != 0);
+    if (o.all || o.addresses.size() > 1) {
+        SiteRun siteRun{o,       link,    readout, store,   texts,       clock,      presenter,
+                        history, existed, target,  appPath, stopReading, stopSignals};
+        const int status = readSite(siteRun);
+        history.CloseHistoryFile();
+        return status;
+    }
     ReadoutEngine engine(link, readout, store, texts, clock, presenter);
     engine.setAppPath(appPath);
     presenter.onClose = [&engine] { engine.StopReadout(); };
-    readingOut = &engine;
+    stopReading = [&engine, &stopDone] { engine.requestStop([&stopDone] { stopDone = true; }); };
 
     bool failed = false;
     link.OpenBusPort(failed);
@@ -301,7 +467,7 @@ int run(const QStringList &args)
         clock.waitWhile([&] { return !presenter.done && !stopDone; });
     clock.processEvents(); // a stop that came as the read-out ended: nothing is saved
     engine.StopReadout();
-    readingOut = nullptr;
+    stopReading = nullptr;
     if (stopSignals.received() != 0) {
         history.CloseHistoryFile();
         presenter.endProgressLine();

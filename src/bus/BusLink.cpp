@@ -92,7 +92,7 @@ void BusLink::OpenBusPort(bool &failed)
     m_clock.sleepMs(kPauseMs);
 
     m_state.gLogEnabled = true;
-    m_log.open(logPath());
+    m_log.open(logPath(), m_logAppend);
 
     retry([this] { return m_port.open(); });
 

@@ -49,6 +49,10 @@ public:
     // section `Installation` is used.
     void setAppPath(const QString &path) { m_appPath = path; }
     QString logPath() const;
+    // The next opens continue the bus log instead of starting it anew (the panels of a
+    // site read-out share one log).
+    void setLogAppend(bool append) { m_logAppend = append; }
+    bool logAppend() const { return m_logAppend; }
 
     // The read-out whose activity and stage decide the answer time of a send; none: the
     // timeout timer is only enabled.
@@ -89,6 +93,7 @@ private:
     const ReadoutState *m_readout = nullptr;
     FrameHandler m_frameHandler;
     QString m_appPath;
+    bool m_logAppend = false;
     BusLog m_log;
 };
 

@@ -9,11 +9,11 @@ QString BusLog::pathIn(const QString &folder)
     return QDir(folder).filePath(QLatin1String(kFileName));
 }
 
-bool BusLog::open(const QString &path)
+bool BusLog::open(const QString &path, bool append)
 {
     close();
     m_file.setFileName(path);
-    return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    return m_file.open(QIODevice::WriteOnly | (append ? QIODevice::Append : QIODevice::Truncate));
 }
 
 void BusLog::close()

@@ -19,8 +19,9 @@ public:
     // The log's path in an installation folder.
     static QString pathIn(const QString &folder);
 
-    // Creates the file anew (truncated); false when it cannot be created.
-    bool open(const QString &path);
+    // Creates the file anew (truncated), or with `append` continues it; false when it
+    // cannot be created.
+    bool open(const QString &path, bool append = false);
     void close();
     bool isOpen() const { return m_file.isOpen(); }
 

@@ -2,6 +2,7 @@
 
 #include <QDate>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -318,6 +319,9 @@ double ParseDeviceDateTime(const QString &text, bool &error, double &datePart, d
 
 QString ConvertDeviceText(const QString &text, const QString &textLanguage)
 {
+    // Only codes below 32 change; most texts have none (the grid sorts a million of them).
+    if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 32; }))
+        return text;
     bool ok = false;
     int language = TextToInt(textLanguage, ok);
     if (!ok || language < 1 || language > 20)

@@ -534,8 +534,12 @@ void frm_Hauptfenster::printFile()
         showHistoryWindow();
     MousePointer::showHourglass();
     frm_drucken::Source source;
-    if (frm_Historiendaten *history = historyWindow())
+    if (frm_Historiendaten *history = historyWindow()) {
+        // What is printed is every row the window will show, in the order it will show them.
+        history->finishBackgroundWork();
         source.grid = history->gridModel();
+        source.rows = std::make_shared<const GridRowSource>(history->gridModel()->rows());
+    }
     source.gFileName = m_file.gFileName;
     source.versionText = m_panels[3]->text();
     source.programTitle = m_texts.ResText(1000);
@@ -610,6 +614,9 @@ void frm_Hauptfenster::showHistoryWindow()
         // Its load opens the records of HISTORY and fills the grid.
         auto *history =
             new frm_Historiendaten(*m_store, *m_readout, *m_view, m_texts, *m_asker, this);
+        // The row count, or that rows are still being read, in the second panel.
+        connect(history, &frm_Historiendaten::statusTextChanged, m_panels[2], &QLabel::setText);
+        m_panels[2]->setText(history->statusText());
         m_historyWindow = m_mdi->addSubWindow(history);
         m_historyWindow->setAttribute(Qt::WA_DeleteOnClose);
         m_historyWindow->setObjectName(QStringLiteral("frm_Historiendaten_window"));
@@ -622,6 +629,7 @@ void frm_Hauptfenster::showHistoryWindow()
 
 void frm_Hauptfenster::closeHistoryWindow()
 {
+    m_panels[2]->clear();
     if (m_historyWindow) {
         QMdiSubWindow *w = m_historyWindow;
         m_historyWindow.clear();

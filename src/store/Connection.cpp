@@ -75,7 +75,7 @@ QString argText(sqlite3_value *v)
     return QString::fromUtf8(t, sqlite3_value_bytes(v));
 }
 
-// like(pattern, value [, escape]) ignoring case for every letter.
+// qvr_like(pattern, value [, escape]) ignoring case for every letter.
 void likeFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv)
 {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
@@ -116,10 +116,15 @@ int readOnlyAuthorizer(void *guard, int action, const char *, const char *, cons
 
 } // namespace
 
+// In RowOrder.cpp, beside the order they serve.
+void registerOrderFunctions(sqlite3 *db, Connection *connection);
+
 Connection::Connection(sqlite3 *db) : m_db(db)
 {
-    if (m_db)
+    if (m_db) {
         sqlite3_set_authorizer(m_db, readOnlyAuthorizer, &m_readOnlyGuard);
+        registerOrderFunctions(m_db, this);
+    }
 }
 
 Connection::~Connection()
@@ -129,10 +134,45 @@ Connection::~Connection()
 
 void Connection::registerFunctions(sqlite3 *db)
 {
+    // A collation carries no innocuous or direct-only mark. The schema names none of the
+    // program's; an index of the user's that did would be kept in this very order.
     sqlite3_create_collation_v2(db, "QVR_NOCASE", SQLITE_UTF8, nullptr, compareNoCase, nullptr);
-    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    sqlite3_create_function_v2(db, "like", 2, flags, nullptr, likeFunction, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(db, "like", 3, flags, nullptr, likeFunction, nullptr, nullptr, nullptr);
+    // Our own name, not SQLite's "like": a partial index, CHECK or view of the user's that
+    // uses LIKE was built by other tools with SQLite's rule and must be evaluated with it,
+    // or the index would no longer match its table. Direct-only: the program's own
+    // queries call it, nothing stored in a file ever does.
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY;
+    sqlite3_create_function_v2(db, "qvr_like", 2, flags, nullptr, likeFunction, nullptr, nullptr,
+                               nullptr);
+    sqlite3_create_function_v2(db, "qvr_like", 3, flags, nullptr, likeFunction, nullptr, nullptr,
+                               nullptr);
+}
+
+bool Connection::harden(sqlite3 *db)
+{
+    if (!db)
+        return false;
+    struct Setting
+    {
+        int option;
+        int value;
+    };
+    // Triggers, views and foreign key actions off: the program uses none of them, so a
+    // user's trigger or ON DELETE CASCADE never acts during a read-out, merge or save, and
+    // a view named like one of the program's tables is an error, never read in its place.
+    // All of them stay in the file as they are.
+    const Setting settings[] = {
+        {SQLITE_DBCONFIG_DEFENSIVE, 1},      {SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0},
+        {SQLITE_DBCONFIG_ENABLE_TRIGGER, 0}, {SQLITE_DBCONFIG_ENABLE_VIEW, 0},
+        {SQLITE_DBCONFIG_ENABLE_FKEY, 0},    {SQLITE_DBCONFIG_DQS_DML, 0},
+        {SQLITE_DBCONFIG_DQS_DDL, 0},
+    };
+    for (const Setting &s : settings) {
+        int now = -1;
+        if (sqlite3_db_config(db, s.option, s.value, &now) != SQLITE_OK || now != s.value)
+            return false;
+    }
+    return true;
 }
 
 void Connection::clearCache()

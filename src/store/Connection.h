@@ -14,6 +14,9 @@ namespace qvr {
 // The SQLite connection shared by a Database and its record sets: the handle, the cache of
 // prepared statements, the case-insensitive collation and LIKE, and the read-only guard.
 // Closing finalizes every cached statement, so the file is really closed afterwards.
+//
+// A history file is data, never code: whatever its schema holds beyond this program's own
+// tables is never run on a connection of this program (harden()).
 class Connection
 {
 public:
@@ -41,8 +44,21 @@ public:
     // The reference stays valid as long as the connection object lives.
     quint64 &tableVersion(const QString &table) { return m_tableVersions[table.toLower()]; }
 
-    // Installs collation and LIKE on a fresh handle.
+    // Installs collation and LIKE on a fresh handle. The LIKE is the function "qvr_like"
+    // (the translator writes it); the file's own schema keeps SQLite's LIKE.
     static void registerFunctions(sqlite3 *db);
+
+    // Applied to every connection this program opens, right after sqlite3_open_v2: no
+    // trigger of the file fires, no foreign key action runs and no view of the file is
+    // read (an error instead), only
+    // innocuous functions run inside the schema (trusted_schema off), defensive mode keeps
+    // any SQL from corrupting the file, and a name in double quotes is never a text. False
+    // when the SQLite library cannot do all of it (the handle must not be used then).
+    static bool harden(sqlite3 *db);
+
+    // What the functions of Database::orderRows read while an order runs on this
+    // connection (they are installed on every connection, and are null outside an order).
+    void *orderState = nullptr;
 
 private:
     // Only on close: record sets keep the statements they got from the cache.

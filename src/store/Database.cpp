@@ -1,5 +1,6 @@
 #include "store/Database.h"
 
+#include "store/BackgroundReader.h"
 #include "store/Connection.h"
 #include "store/Recordset.h"
 
@@ -17,10 +18,6 @@ namespace {
 void configure(sqlite3 *db, bool readOnly)
 {
     Connection::registerFunctions(db);
-    // A name in double quotes is always a field: an unknown one is an error, never
-    // quietly taken as a text.
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_busy_timeout(db, 2000);
     sqlite3_extended_result_codes(db, 1);
     if (!readOnly) {
@@ -29,8 +26,11 @@ void configure(sqlite3 *db, bool readOnly)
     }
 }
 
+// SQLITE_MISUSE here means: the handle opened but Connection::harden() failed.
 QString sqliteError(sqlite3 *db, int rc)
 {
+    if (rc == SQLITE_MISUSE)
+        return QStringLiteral("this SQLite library cannot keep a file's schema from running");
     return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
 }
 
@@ -81,8 +81,10 @@ std::unique_ptr<Database> Database::create(const QString &path, const QString &d
         return nullptr;
     }
     sqlite3 *db = nullptr;
-    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    int rc = sqlite3_open_v2(path.toUtf8().constData(), &db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc == SQLITE_OK && !Connection::harden(db))
+        rc = SQLITE_MISUSE;
     if (rc != SQLITE_OK) {
         if (error)
             *error = QStringLiteral("cannot create %1: %2").arg(path, sqliteError(db, rc));
@@ -125,6 +127,8 @@ std::unique_ptr<Database> Database::open(const QString &path, const QString &con
     sqlite3 *db = nullptr;
     int rc = sqlite3_open_v2(path.toUtf8().constData(), &db,
                              readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK && !Connection::harden(db))
+        rc = SQLITE_MISUSE;
     if (rc == SQLITE_OK) {
         // Reading the schema tells a database from any other file.
         rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
@@ -149,6 +153,9 @@ bool Database::isOpen() const
 
 void Database::close()
 {
+    // The background connection first: the journal mode changes only without it.
+    if (m_background)
+        m_background->stop();
     if (!isOpen())
         return;
     sqlite3 *db = m_connection->handle();

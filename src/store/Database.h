@@ -1,17 +1,21 @@
 #pragma once
 
+#include "store/OrderKey.h"
 #include "store/TableDef.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 struct sqlite3;
 
 namespace qvr {
 
+class BackgroundReader;
 class Connection;
 class Recordset;
 
@@ -59,6 +63,38 @@ public:
     // The selection runs read-only, so SQL typed by a user cannot change the file;
     // the record set itself is updatable through its own operations.
     std::unique_ptr<Recordset> openRecordset(const QString &sql, QString *error = nullptr);
+    // The same record set from row ids selected before (selectRowIds on this file, here or
+    // in the background): no query runs.
+    std::unique_ptr<Recordset> openRecordset(const QString &sql,
+                                             std::shared_ptr<std::vector<qint64>> ids,
+                                             QString *error = nullptr);
+    // The row ids of the records openRecordset(sql) would hold, in its order; the first
+    // `limit` of them when `limit` is 0 or more (0 checks the SQL without reading a row).
+    bool selectRowIds(const QString &sql, int limit, std::vector<qint64> *ids,
+                      QString *error = nullptr);
+
+    // Reads `fields` of the rows of `table` named by the row ids ids[0..count): `row` gets
+    // the index into `ids` and the values in `fields` order (converted as a record set
+    // converts them). Rows that no longer exist are left out.
+    bool readRows(const QString &table, const QStringList &fields, const qint64 *ids, int count,
+                  const std::function<void(int index, const QVariant *values)> &row,
+                  QString *error = nullptr);
+    // Orders the rows of `table` named by `ids` (a record set's row ids) by `keys`, rows
+    // with equal keys in the order `previous` shows them (positions into `ids`; null: the
+    // record set's order, so the sort is stable); `order` receives the positions. The
+    // database sorts (for a large set, in the background reader). Rows that no longer exist
+    // are left out.
+    bool orderRows(const QString &table, const std::vector<qint64> &ids,
+                   const QList<OrderKey> &keys, const std::vector<int> *previous,
+                   std::vector<int> *order, QString *error = nullptr);
+    // At once, an upper bound of the number of rows of `table` (the span of its row ids;
+    // 0 when it is empty or missing).
+    qint64 rowIdSpan(const QString &table);
+
+    // Runs work on a thread of its own with its own read-only connection to this file, so
+    // the caller's thread stays free; stopped (waiting for the work in hand) before the
+    // file closes. Created on first use.
+    BackgroundReader &background();
 
     // Table and field definitions.
     bool appendTable(const TableDef &table, QString *error = nullptr);
@@ -84,6 +120,7 @@ private:
     bool fail(const QString &message, QString *error) const;
 
     std::shared_ptr<Connection> m_connection;
+    std::unique_ptr<BackgroundReader> m_background;
     QString m_path;
     QString m_descriptor;
     mutable QString m_lastError;

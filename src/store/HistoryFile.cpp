@@ -35,6 +35,10 @@ constexpr int kInUseSave = 25100;
 constexpr int kWriteProtected = 25110;
 constexpr int kWorkingCopyAt = 25120;
 constexpr int kFolderNotWritable = 25130;
+constexpr int kForeignObjects = 25140;
+constexpr int kForeignKinds = 25150; // tables, views, indexes, triggers: 25150 to 25180
+constexpr int kStructureDiffers = 25190;
+constexpr int kRefusesRows = 25200;
 constexpr int kSaveQuestion = 30000;
 
 const QString kFilter = QStringLiteral("QVR-HISTORY (*.his)");
@@ -118,9 +122,10 @@ QString HistoryFile::SaveAsTarget(const QString &chosen)
     return chosen.contains(QLatin1Char('.')) ? chosen : chosen + QStringLiteral(".his");
 }
 
-void HistoryFile::report(int textId, const QString &path, const QString &detail, QString *error)
+void HistoryFile::report(int textId, const QString &path, const QString &detail, QString *error,
+                         const QString &arg)
 {
-    QString text = m_texts.ResText(textId);
+    QString text = arg.isEmpty() ? m_texts.ResText(textId) : m_texts.ResText(textId).arg(arg);
     if (!path.isEmpty())
         text += QStringLiteral("\n\n") + QDir::toNativeSeparators(path);
     m_asker.message(text, m_texts.ResText(1000), Asker::Icon::Exclamation, Asker::Buttons::Ok);
@@ -236,13 +241,13 @@ bool HistoryFile::OpenHistoryFile(QString &path, QString *error)
         }
         path = chosen;
     }
-    auto fail = [&](int textId, const QString &detail) {
+    auto fail = [&](int textId, const QString &detail, const QString &arg = QString()) {
         m_file.gFileCancelled = true;
         // A lock of another program's reads as a damaged file to SQLite.
         if ((textId == kNotHistoryFile || textId == kNoWorkingCopy) &&
             HistoryFileCopy::LockedByOther(path))
             textId = kInUseOpen;
-        report(textId, path, detail, error);
+        report(textId, path, detail, error, arg);
         return false;
     };
 
@@ -250,10 +255,12 @@ bool HistoryFile::OpenHistoryFile(QString &path, QString *error)
     if (!info.isFile() || !info.isReadable())
         return fail(kCannotRead, QString());
     QString detail;
+    QString culprit;
     // Checked on the user's file itself, read-only, before anything is closed: a file
     // that is no history file leaves the open one open.
-    if (!LayoutUpgrade::LooksLikeHistoryFile(path, &detail))
-        return fail(kNotHistoryFile, detail);
+    if (!LayoutUpgrade::LooksLikeHistoryFile(path, &detail, &culprit))
+        return culprit.isEmpty() ? fail(kNotHistoryFile, detail)
+                                 : fail(kStructureDiffers, detail, culprit);
 
     // The working copy is built under a name of its own first, so the open file keeps its
     // working copy until the new one is complete (they may have the same name when the
@@ -270,11 +277,15 @@ bool HistoryFile::OpenHistoryFile(QString &path, QString *error)
             return fail(kNoWorkingCopy, detail);
     }
 
+    // What the user is told once the file is open.
+    QString notes;
     {
         std::unique_ptr<Database> db = m_store.gWorkspace.OpenDatabase(
             staging->path(), QString(), Database::Access::ReadWrite, &detail);
         const bool upgraded = db && LayoutUpgrade::UpgradeLayout(*db, &detail);
         const bool complete = upgraded && LayoutUpgrade::HasAllFields(*db, &detail);
+        if (complete)
+            notes = schemaNotes(*db);
         if (db)
             db->close();
         if (!complete) {
@@ -304,7 +315,34 @@ bool HistoryFile::OpenHistoryFile(QString &path, QString *error)
     m_file.gWorkFile = claim->path();
     m_work = std::move(claim);
     refresh();
+    if (!notes.isEmpty())
+        m_asker.message(notes, m_texts.ResText(1000), Asker::Icon::Information, Asker::Buttons::Ok);
     return true;
+}
+
+QString HistoryFile::schemaNotes(Database &db) const
+{
+    QStringList notes;
+    const QList<HistorySchema::SchemaObject> foreign = HistorySchema::foreignObjects(db);
+    if (!foreign.isEmpty()) {
+        QStringList lines;
+        const char *const kinds[] = {"table", "view", "index", "trigger"};
+        for (int k = 0; k < 4; ++k) {
+            QStringList names;
+            for (const HistorySchema::SchemaObject &object : foreign) {
+                if (object.kind == QLatin1String(kinds[k]))
+                    names << object.name;
+            }
+            if (!names.isEmpty())
+                lines << m_texts.ResText(kForeignKinds + 10 * k) + QStringLiteral(": ") +
+                             names.join(QStringLiteral(", "));
+        }
+        notes << m_texts.ResText(kForeignObjects).arg(lines.join(QLatin1Char('\n')));
+    }
+    const QString refusing = LayoutUpgrade::RefusingTable(db);
+    if (!refusing.isEmpty())
+        notes << m_texts.ResText(kRefusesRows).arg(refusing);
+    return notes.join(QStringLiteral("\n\n"));
 }
 
 bool HistoryFile::CheckSaveTarget(const QString &target, QString *error)

@@ -10,6 +10,7 @@
 namespace qvr {
 
 class Asker;
+class Database;
 class HistoryFileDisplay;
 class SettingsStore;
 class StoreState;
@@ -47,7 +48,12 @@ public:
     // Opens `path`, or asks for a file when it is empty (then `path` receives the choice).
     // Sets gFileCancelled (true when cancelled or failed). A file that cannot be opened as a
     // history file leaves the previous file open and changes nothing on disk. On success
-    // gDatabase is a new object and the standard record sets are closed.
+    // gDatabase is a new object and the standard record sets are closed. A file whose
+    // schema holds objects of the user's (tables, views, indexes, triggers) opens with one
+    // message naming them: they are kept, saved with the file, and never run here (no
+    // connection of this program fires a trigger or reads a view). So does a file with a
+    // table that refuses the rows a read-out writes. A file whose tables this program
+    // cannot work with is not opened (one message naming the table or field).
     bool OpenHistoryFile(QString &path, QString *error = nullptr);
 
     // Saves the working copy to gFileName; an untitled file goes through SaveHistoryFileAs.
@@ -92,7 +98,8 @@ public:
     static QString SaveAsTarget(const QString &chosen);
 
 private:
-    void report(int textId, const QString &path, const QString &detail, QString *error);
+    void report(int textId, const QString &path, const QString &detail, QString *error,
+                const QString &arg = QString());
     void reportSaveFailure(HistoryFileCopy::SaveFailure failure, const QString &target,
                            const QString &detail, QString *error);
     // An untitled file is saved through the save-as dialog: its working copy's own name
@@ -102,6 +109,9 @@ private:
     bool createWorkingCopy(std::unique_ptr<WorkingCopy> claim, QString *detail);
     void setBusy(bool busy);
     void refresh();
+    // What the user is told about a file's schema on open (one text, or empty): objects
+    // that are not this program's, and a table that refuses the program's rows.
+    QString schemaNotes(Database &db) const;
     // Closes the database and deletes the working copy, never the user's file nor `keep`.
     void discardWorkingCopy(const QString &keep = QString());
     // Copies the open database to a working copy claimed at `work` (or a numbered name

@@ -1,5 +1,6 @@
 #include "store/HistoryFileCopy.h"
 
+#include "store/Connection.h"
 #include "store/Database.h"
 #include "store/WorkingCopy.h"
 
@@ -148,7 +149,8 @@ bool HistoryFileCopy::BackupTo(sqlite3 *source, const QString &target, int appli
     sqlite3 *dest = nullptr;
     const QByteArray name = target.toUtf8(); // SQLite takes UTF-8 on every platform
     if (sqlite3_open_v2(name.constData(), &dest, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                        nullptr) != SQLITE_OK) {
+                        nullptr) != SQLITE_OK ||
+        !Connection::harden(dest)) {
         setError(error, sqliteText(dest, "create copy"));
         closeQuietly(dest);
         RemoveDatabase(target);
@@ -185,7 +187,8 @@ bool HistoryFileCopy::CopyDatabaseFile(const QString &source, const QString &tar
     }
     sqlite3 *src = nullptr;
     const QByteArray name = source.toUtf8();
-    if (sqlite3_open_v2(name.constData(), &src, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(name.constData(), &src, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
+        !Connection::harden(src)) {
         setError(error, sqliteText(src, "open"));
         closeQuietly(src);
         return false;
@@ -201,7 +204,7 @@ bool HistoryFileCopy::SetApplicationId(const QString &path, int applicationId)
     const QByteArray name = path.toUtf8();
     const bool ok =
         sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
-        setApplicationId(db, applicationId);
+        Connection::harden(db) && setApplicationId(db, applicationId);
     closeQuietly(db);
     return ok;
 }
@@ -220,6 +223,8 @@ bool HistoryFileCopy::LockedByOther(const QString &path)
     sqlite3 *db = nullptr;
     const QByteArray name = path.toUtf8();
     int rc = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    if (rc == SQLITE_OK && !Connection::harden(db))
+        rc = SQLITE_MISUSE;
     if (rc == SQLITE_OK)
         rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     closeQuietly(db);
@@ -240,6 +245,8 @@ bool HistoryFileCopy::settleTarget(const QString &target, QString *error)
     sqlite3 *db = nullptr;
     const QByteArray name = target.toUtf8();
     int rc = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK && !Connection::harden(db))
+        rc = SQLITE_MISUSE;
     if (rc == SQLITE_OK) {
         sqlite3_busy_timeout(db, 1000);
         rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);

@@ -2,9 +2,79 @@
 
 #include "store/StoreState.h"
 
+#include <QHash>
+
+#include <algorithm>
+
+#include <sqlite3.h>
+
 namespace qvr {
 
 namespace {
+
+// The program's indexes: name and what follows "ON" (as SQLite keeps it in the schema).
+struct IndexDef
+{
+    const char *name;
+    const char *on;
+};
+// The merge's key and the standard order of HISTORY, and the key by which the read-out
+// looks for an earlier row of the same alarm address in TEMP for every entry; only for
+// this program's speed.
+constexpr IndexDef kIndexes[] = {
+    {"HISTORY_Key", "HISTORY (TableauAdresse, ParameterNummer, Start_Datum)"},
+    {"HISTORY_Order", "HISTORY (TableauAdresse, Start_Datum, Stop_Datum)"},
+    {"TEMP_Alarm", "TEMP (ParameterNummer, Datenquelle, Systemnummer, AdresseExt, AdresseInt)"},
+};
+// Indexes earlier versions made, dropped where they are found.
+constexpr IndexDef kRetiredIndexes[] = {
+    {"TEMP_Parameter", "TEMP (ParameterNummer)"},
+};
+
+QString indexSql(const IndexDef &index)
+{
+    return QStringLiteral("CREATE INDEX %1 ON %2")
+        .arg(QLatin1String(index.name), QLatin1String(index.on));
+}
+
+// Whether `sql` is one of the program's indexes, of now or of earlier versions.
+bool isProgramIndex(const QString &sql)
+{
+    const auto same = [&](const IndexDef &index) { return sql == indexSql(index); };
+    return std::any_of(std::begin(kIndexes), std::end(kIndexes), same) ||
+           std::any_of(std::begin(kRetiredIndexes), std::end(kRetiredIndexes), same);
+}
+
+bool isProgramTable(const QString &name)
+{
+    for (const char *table :
+         {HistorySchema::HISTORY, HistorySchema::TEMP, HistorySchema::LumoHistory}) {
+        if (name.compare(QLatin1String(table), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+QString columnText(sqlite3_stmt *st, int col)
+{
+    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, col)),
+                             sqlite3_column_bytes(st, col));
+}
+
+// Whether the file holds `index` as the program made it (a user's index of that name is
+// left alone).
+bool isIndex(sqlite3 *db, const IndexDef &index)
+{
+    sqlite3_stmt *st = nullptr;
+    bool found = false;
+    if (sqlite3_prepare_v2(db, "SELECT sql FROM sqlite_master WHERE type = 'index' AND name = ?1",
+                           -1, &st, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(st, 1, index.name, -1, SQLITE_STATIC);
+        found = sqlite3_step(st) == SQLITE_ROW && columnText(st, 0) == indexSql(index);
+    }
+    sqlite3_finalize(st);
+    return found;
+}
 
 FieldDef number(const char *name, FieldType type)
 {
@@ -99,18 +169,70 @@ bool HistorySchema::ensureIndexes(StoreState &store, QString *error)
 {
     if (!store.gDatabase || !store.gDatabase->isOpen())
         return report(QStringLiteral("no database is open"), error);
-    // The merge's key and the standard order of HISTORY, and the key by which the read-out
-    // looks for an earlier row of the same alarm address in TEMP for every entry (it
-    // replaces the older index on the number alone); only for this program's speed.
-    return store.gDatabase->execute(
-        QStringLiteral("CREATE INDEX IF NOT EXISTS HISTORY_Key ON HISTORY"
-                       " (TableauAdresse, ParameterNummer, Start_Datum);"
-                       "CREATE INDEX IF NOT EXISTS HISTORY_Order ON HISTORY"
-                       " (TableauAdresse, Start_Datum, Stop_Datum);"
-                       "DROP INDEX IF EXISTS TEMP_Parameter;"
-                       "CREATE INDEX IF NOT EXISTS TEMP_Alarm ON TEMP"
-                       " (ParameterNummer, Datenquelle, Systemnummer, AdresseExt, AdresseInt);"),
-        error);
+    Database &db = *store.gDatabase;
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(db.nativeHandle(),
+                           "SELECT 1 FROM sqlite_master WHERE name = ?1 COLLATE NOCASE", -1, &st,
+                           nullptr) != SQLITE_OK)
+        return report(QString::fromUtf8(sqlite3_errmsg(db.nativeHandle())), error);
+    bool ok = true;
+    for (const IndexDef &index : kRetiredIndexes) {
+        if (isIndex(db.nativeHandle(), index))
+            ok = ok &&
+                 db.execute(QStringLiteral("DROP INDEX %1").arg(QLatin1String(index.name)), error);
+    }
+    for (const IndexDef &index : kIndexes) {
+        sqlite3_reset(st);
+        sqlite3_bind_text(st, 1, index.name, -1, SQLITE_STATIC);
+        if (!ok || sqlite3_step(st) == SQLITE_ROW)
+            continue;
+        ok = db.execute(indexSql(index), error);
+    }
+    sqlite3_finalize(st);
+    return ok;
+}
+
+FieldType HistorySchema::fieldType(const QString &table, const QString &field)
+{
+    using Types = QHash<QString, FieldType>;
+    const auto typesOf = [](const TableDef &def) {
+        Types types;
+        for (const FieldDef &f : def.fields())
+            types.insert(f.name.toLower(), f.type);
+        return types;
+    };
+    static const Types events = typesOf(eventTable(QString::fromLatin1(HISTORY)));
+    static const Types lumo = typesOf(lumoHistoryTable());
+    if (!isProgramTable(table))
+        return FieldType::Unknown;
+    const bool isLumo = table.compare(QLatin1String(LumoHistory), Qt::CaseInsensitive) == 0;
+    return (isLumo ? lumo : events).value(field.toLower(), FieldType::Unknown);
+}
+
+QList<HistorySchema::SchemaObject> HistorySchema::foreignObjects(Database &db)
+{
+    QList<SchemaObject> found;
+    sqlite3 *handle = db.nativeHandle();
+    sqlite3_stmt *st = nullptr;
+    if (!handle ||
+        sqlite3_prepare_v2(handle, "SELECT type, name, sql FROM sqlite_master ORDER BY rowid", -1,
+                           &st, nullptr) != SQLITE_OK)
+        return found;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        const QString kind = columnText(st, 0);
+        const QString name = columnText(st, 1);
+        const QString sql = columnText(st, 2);
+        // SQLite's own (automatic indexes, sequences, statistics) belong to their tables.
+        if (name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive))
+            continue;
+        if (kind == QLatin1String("table") && isProgramTable(name))
+            continue;
+        if (kind == QLatin1String("index") && isProgramIndex(sql))
+            continue;
+        found << SchemaObject{kind, name};
+    }
+    sqlite3_finalize(st);
+    return found;
 }
 
 bool HistorySchema::CreateHistoryDatabase(StoreState &store, const QString &path, QString *error)

@@ -8,6 +8,7 @@
 
 namespace qvr {
 
+class Database;
 class StoreState;
 
 // The layout of a history file: tables HISTORY and TEMP (the same 58 fields) and
@@ -117,8 +118,22 @@ public:
     static bool AppendEmptyHistoryRow(StoreState &store, QString *error = nullptr);
 
     // Indexes that make the merge's lookups and the standard order fast. Created with new
-    // files and, when missing, before a merge; they change no order and no value.
+    // files and, when missing, before a merge; they change no order and no value. A name
+    // the file already uses for an object of its own is left to it.
     static bool ensureIndexes(StoreState &store, QString *error = nullptr);
+
+    // The type this program gives a field of HISTORY, TEMP or LumoHistory, whatever type
+    // the file declares for it (names without regard to case); Unknown for other fields.
+    static FieldType fieldType(const QString &table, const QString &field);
+
+    // What a file's schema holds besides this program's tables and indexes (SQLite's own
+    // objects left aside), in the schema's order. `kind`: table, view, index or trigger.
+    struct SchemaObject
+    {
+        QString kind;
+        QString name;
+    };
+    static QList<SchemaObject> foreignObjects(Database &db);
 };
 
 } // namespace qvr

@@ -1,5 +1,6 @@
 #include "store/LayoutUpgrade.h"
 
+#include "store/Connection.h"
 #include "store/Database.h"
 #include "store/FieldDef.h"
 #include "store/HistorySchema.h"
@@ -326,6 +327,87 @@ QSet<QString> columnNames(sqlite3 *db, const char *table)
     return names;
 }
 
+QString columnText(sqlite3_stmt *stmt, int column)
+{
+    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)));
+}
+
+// SQLite's affinity of a declared column type, by its rules.
+enum class Affinity { Integer, Text, None, Real, Numeric };
+Affinity affinityOf(const QString &declared)
+{
+    const QString d = declared.toUpper();
+    if (d.contains(QLatin1String("INT")))
+        return Affinity::Integer;
+    if (d.contains(QLatin1String("CHAR")) || d.contains(QLatin1String("CLOB")) ||
+        d.contains(QLatin1String("TEXT")))
+        return Affinity::Text;
+    if (d.isEmpty() || d.contains(QLatin1String("BLOB")))
+        return Affinity::None;
+    if (d.contains(QLatin1String("REAL")) || d.contains(QLatin1String("FLOA")) ||
+        d.contains(QLatin1String("DOUB")))
+        return Affinity::Real;
+    return Affinity::Numeric;
+}
+
+// The table, or TABLE.Field, of HISTORY, TEMP or LumoHistory that this program cannot work
+// with; empty when there is none.
+QString structureProblem(sqlite3 *db)
+{
+    for (const char *table : {"HISTORY", "TEMP", "LumoHistory"}) {
+        const QString name = QLatin1String(table);
+        sqlite3_stmt *stmt = nullptr;
+        QString type, sql;
+        if (sqlite3_prepare_v2(db,
+                               "SELECT type, sql FROM sqlite_master WHERE name = ?1 COLLATE NOCASE",
+                               -1, &stmt, nullptr) == SQLITE_OK) {
+            sqlite3_bind_text(stmt, 1, table, -1, SQLITE_STATIC);
+            if (sqlite3_step(stmt) == SQLITE_ROW) {
+                type = columnText(stmt, 0);
+                sql = columnText(stmt, 1);
+            }
+        }
+        sqlite3_finalize(stmt);
+        if (type.isEmpty())
+            continue; // a missing table is told elsewhere (or made by the upgrade)
+        if (type != QLatin1String("table") ||
+            sql.startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive))
+            return name;
+        // Record sets address rows by their row id.
+        const QByteArray rowid = "SELECT rowid FROM \"" + QByteArray(table) + '"';
+        if (sqlite3_prepare_v2(db, rowid.constData(), -1, &stmt, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(stmt);
+            return name;
+        }
+        sqlite3_finalize(stmt);
+        const QByteArray info = "PRAGMA table_info(\"" + QByteArray(table) + "\")";
+        QString problem;
+        if (sqlite3_prepare_v2(db, info.constData(), -1, &stmt, nullptr) == SQLITE_OK) {
+            while (problem.isEmpty() && sqlite3_step(stmt) == SQLITE_ROW) {
+                const QString field = columnText(stmt, 1);
+                const FieldType own = HistorySchema::fieldType(name, field);
+                const Affinity affinity = affinityOf(columnText(stmt, 2));
+                // A field named like the row id would hide it; a number field with text
+                // affinity keeps numbers as texts (wrong order and comparisons), a text
+                // field with a number affinity turns "007" into 7.
+                const bool hidesRowid = QStringList{QStringLiteral("rowid"), QStringLiteral("oid"),
+                                                    QStringLiteral("_rowid_")}
+                                            .contains(field, Qt::CaseInsensitive);
+                const bool textField = own == FieldType::Text;
+                const bool textAffinity = affinity == Affinity::Text || affinity == Affinity::None;
+                const bool wrongType = own != FieldType::Unknown &&
+                                       (textField ? !textAffinity : affinity == Affinity::Text);
+                if (hidesRowid || wrongType)
+                    problem = name + QLatin1Char('.') + field;
+            }
+        }
+        sqlite3_finalize(stmt);
+        if (!problem.isEmpty())
+            return problem;
+    }
+    return QString();
+}
+
 } // namespace
 
 bool LayoutUpgrade::UpgradeLayout(Database &db, QString *error)
@@ -345,13 +427,14 @@ bool LayoutUpgrade::UpgradeLayout(Database &db, QString *error)
     return false;
 }
 
-bool LayoutUpgrade::LooksLikeHistoryFile(const QString &path, QString *error)
+bool LayoutUpgrade::LooksLikeHistoryFile(const QString &path, QString *error, QString *culprit)
 {
     sqlite3 *handle = nullptr;
     sqlite3_stmt *stmt = nullptr;
     QString problem;
     const QByteArray name = path.toUtf8(); // SQLite takes UTF-8 on every platform
-    if (sqlite3_open_v2(name.constData(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(name.constData(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
+        !Connection::harden(handle)) {
         problem = QString::fromUtf8(handle ? sqlite3_errmsg(handle) : "out of memory");
     } else if (sqlite3_prepare_v2(handle, "PRAGMA quick_check", -1, &stmt, nullptr) != SQLITE_OK) {
         problem = QString::fromUtf8(sqlite3_errmsg(handle));
@@ -371,10 +454,42 @@ bool LayoutUpgrade::LooksLikeHistoryFile(const QString &path, QString *error)
             }
         }
     }
+    if (problem.isEmpty()) {
+        const QString differs = structureProblem(handle);
+        if (!differs.isEmpty()) {
+            problem = QStringLiteral("%1 differs from a history file's").arg(differs);
+            if (culprit)
+                *culprit = differs;
+        }
+    }
     sqlite3_close_v2(handle);
     if (!problem.isEmpty() && error)
         *error = problem;
     return problem.isEmpty();
+}
+
+QString LayoutUpgrade::RefusingTable(Database &db, QString *error)
+{
+    QString why;
+    if (!db.beginTransaction(&why))
+        return QString();
+    // A row of defaults in each event table, and the file's row stored again.
+    const char *const trials[][2] = {
+        {"TEMP", "INSERT INTO TEMP DEFAULT VALUES"},
+        {"HISTORY", "INSERT INTO HISTORY DEFAULT VALUES"},
+        {"LumoHistory", "UPDATE LumoHistory SET Version = Version"},
+    };
+    QString refusing;
+    for (const auto &trial : trials) {
+        if (!db.execute(QLatin1String(trial[1]), &why)) {
+            refusing = QLatin1String(trial[0]);
+            if (error)
+                *error = why;
+            break;
+        }
+    }
+    db.rollback();
+    return refusing;
 }
 
 bool LayoutUpgrade::HasAllFields(Database &db, QString *error)

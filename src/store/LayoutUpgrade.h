@@ -22,8 +22,17 @@ public:
 
     // Whether the file at `path` can be a history file at all: a readable SQLite database
     // that passes a quick integrity check and has the tables HISTORY and TEMP. The file is
-    // opened read-only and never changed.
-    static bool LooksLikeHistoryFile(const QString &path, QString *error);
+    // opened read-only and never changed. When the tables are there but this program
+    // cannot work with one of them (a view or virtual table in a table's place, no row id,
+    // a field whose declared type would change its values), `culprit` names it ("HISTORY",
+    // "HISTORY.Start_Datum"); it stays empty for any other reason.
+    static bool LooksLikeHistoryFile(const QString &path, QString *error,
+                                     QString *culprit = nullptr);
+
+    // The first of TEMP, HISTORY and LumoHistory that refuses a row as a read-out and a
+    // merge write them (a CHECK or NOT NULL of the file's own), or empty. Nothing of the
+    // trial stays in the database.
+    static QString RefusingTable(Database &db, QString *error = nullptr);
 
     // Whether HISTORY and TEMP have every field of the current layout (any order).
     static bool HasAllFields(Database &db, QString *error);

@@ -1,11 +1,14 @@
 #include "store/Recordset.h"
 
 #include "store/Connection.h"
+#include "store/HistorySchema.h"
 #include "store/OleDate.h"
 #include "store/SqlTranslator.h"
+#include "store/SqlValue.h"
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -13,103 +16,7 @@ namespace qvr {
 
 namespace {
 
-QString columnText(sqlite3_stmt *st, int col)
-{
-    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, col)),
-                             sqlite3_column_bytes(st, col));
-}
-
-QVariant readColumn(sqlite3_stmt *st, int col, FieldType type)
-{
-    switch (sqlite3_column_type(st, col)) {
-    case SQLITE_NULL:
-        return QVariant();
-    case SQLITE_INTEGER: {
-        const qint64 v = sqlite3_column_int64(st, col);
-        if (type == FieldType::DateTime)
-            return OleDate::toDateTime(double(v));
-        if (type == FieldType::Double)
-            return double(v);
-        if (v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max())
-            return int(v);
-        return qlonglong(v);
-    }
-    case SQLITE_FLOAT: {
-        const double v = sqlite3_column_double(st, col);
-        if (type == FieldType::DateTime)
-            return OleDate::toDateTime(v);
-        return v;
-    }
-    case SQLITE_TEXT:
-        return columnText(st, col);
-    default:
-        return QByteArray(static_cast<const char *>(sqlite3_column_blob(st, col)),
-                          sqlite3_column_bytes(st, col));
-    }
-}
-
-// Binds a value for a field; what the field cannot hold is bound as it is, so the file's
-// own rules refuse it with an error instead of the layer quietly changing it.
-void bindValue(sqlite3_stmt *st, int index, const QVariant &v, FieldType type)
-{
-    if (v.isNull() || !v.isValid()) {
-        sqlite3_bind_null(st, index);
-        return;
-    }
-    if (type == FieldType::DateTime || type == FieldType::Double) {
-        double ole = 0;
-        if (v.typeId() != QMetaType::QString && OleDate::fromVariant(v, &ole)) {
-            sqlite3_bind_double(st, index, ole);
-            return;
-        }
-    }
-    switch (v.typeId()) {
-    case QMetaType::Bool:
-        sqlite3_bind_int(st, index, v.toBool() ? -1 : 0);
-        return;
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-    case QMetaType::Long:
-        sqlite3_bind_int64(st, index, v.toLongLong());
-        return;
-    case QMetaType::ULongLong:
-    case QMetaType::ULong:
-        if (v.toULongLong() > quint64(std::numeric_limits<qint64>::max()))
-            sqlite3_bind_double(st, index, v.toDouble());
-        else
-            sqlite3_bind_int64(st, index, v.toLongLong());
-        return;
-    case QMetaType::Double:
-    case QMetaType::Float:
-        sqlite3_bind_double(st, index, v.toDouble());
-        return;
-    case QMetaType::QDateTime:
-    case QMetaType::QDate:
-    case QMetaType::QTime: {
-        double ole = 0;
-        if (OleDate::fromVariant(v, &ole)) {
-            sqlite3_bind_double(st, index, ole);
-            return;
-        }
-        break;
-    }
-    case QMetaType::QByteArray: {
-        const QByteArray b = v.toByteArray();
-        sqlite3_bind_blob(st, index, b.constData(), int(b.size()), SQLITE_TRANSIENT);
-        return;
-    }
-    default:
-        break;
-    }
-    const QByteArray text = v.toString().toUtf8();
-    sqlite3_bind_text(st, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-}
+using SqlValue::columnText;
 
 QVariant parseDefault(const QString &d)
 {
@@ -213,54 +120,101 @@ void Recordset::close()
 {
     m_connection.reset();
     m_tableVersion = nullptr;
-    m_ids.clear();
+    m_ids = std::make_shared<std::vector<qint64>>();
     m_positionOf.clear();
     m_positionsValid = false;
     m_pos = -1;
     m_afterLast = true;
     m_editMode = EditMode::None;
     m_current = RowCache();
-    m_other = RowCache();
 }
 
-bool Recordset::open(const std::shared_ptr<Connection> &connection, const QString &sql, QString *error)
+namespace {
+
+// Whether an index of `table` answers a selection alone: its leading key columns are the
+// order fields, ascending and in the plain collation, and every field the condition names
+// is one of its columns, so the row ids come from the index in order without a table row
+// being read.
+bool indexServes(Connection &connection, const QString &table, const QStringList &order,
+                 const QStringList &conditionFields)
 {
-    auto failOpen = [&](const QString &message) {
-        m_lastError = message;
+    QString why;
+    sqlite3_stmt *st = connection.prepare(
+        QStringLiteral("SELECT il.name, x.name, x.desc, x.coll FROM pragma_index_list(?1) il,"
+                       " pragma_index_xinfo(il.name) x WHERE il.partial = 0 AND x.key = 1"
+                       " ORDER BY il.name, x.seqno"),
+        &why);
+    if (!st)
+        return false;
+    const QByteArray tableUtf8 = table.toUtf8();
+    sqlite3_bind_text(st, 1, tableUtf8.constData(), int(tableUtf8.size()), SQLITE_TRANSIENT);
+    struct Column
+    {
+        QString name;
+        bool plain = false;
+    };
+    QHash<QString, QList<Column>> indexes;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        indexes[columnText(st, 0)].append(
+            {columnText(st, 1),
+             sqlite3_column_int(st, 2) == 0 &&
+                 columnText(st, 3).compare(QLatin1String("BINARY"), Qt::CaseInsensitive) == 0});
+    }
+    sqlite3_finalize(st);
+    for (const QList<Column> &columns : std::as_const(indexes)) {
+        bool serves = columns.size() >= order.size();
+        for (int i = 0; serves && i < order.size(); ++i)
+            serves = columns.at(i).plain &&
+                     columns.at(i).name.compare(order.at(i), Qt::CaseInsensitive) == 0;
+        for (const QString &field : conditionFields) {
+            serves = serves && std::any_of(columns.cbegin(), columns.cend(), [&](const Column &c) {
+                         return c.name.compare(field, Qt::CaseInsensitive) == 0;
+                     });
+        }
+        if (serves)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool Recordset::plan(Connection &connection, const QString &sql, Plan *out, QString *error)
+{
+    auto failPlan = [&](const QString &message) {
         if (error)
             *error = message;
         return false;
     };
-    SqlTranslator::Select select;
     QString why;
-    if (!SqlTranslator::translateSelect(sql, &select, &why))
-        return failOpen(why);
-
-    m_connection = connection;
-    m_tableVersion = &connection->tableVersion(select.table);
-    m_sql = sql;
-    m_table = select.table;
-    m_tableQuoted = SqlTranslator::quoteIdentifier(select.table);
+    if (!SqlTranslator::translateSelect(sql, &out->select, &why))
+        return failPlan(why);
+    const SqlTranslator::Select &select = out->select;
 
     // The table's fields, their declared types and defaults.
-    QVector<FieldInfo> tableFields;
-    sqlite3_stmt *info = connection->prepare(
+    QVector<FieldInfo> &tableFields = out->tableFields;
+    tableFields.clear();
+    sqlite3_stmt *info = connection.prepare(
         QStringLiteral("SELECT name, type, dflt_value FROM pragma_table_info(?1)"), &why);
     if (!info)
-        return failOpen(why);
+        return failPlan(why);
     const QByteArray tableUtf8 = select.table.toUtf8();
     sqlite3_bind_text(info, 1, tableUtf8.constData(), int(tableUtf8.size()), SQLITE_TRANSIENT);
     while (sqlite3_step(info) == SQLITE_ROW) {
         FieldInfo f;
         f.name = columnText(info, 0);
-        f.type = FieldDef::typeFromDeclaration(columnText(info, 1));
+        // The history tables' fields keep this program's types, whatever an older or a
+        // foreign file declares (older layouts declare dates as INTEGER).
+        const FieldType own = HistorySchema::fieldType(select.table, f.name);
+        f.type =
+            own != FieldType::Unknown ? own : FieldDef::typeFromDeclaration(columnText(info, 1));
         if (sqlite3_column_type(info, 2) != SQLITE_NULL)
             f.defaultValue = normalizeForField(parseDefault(columnText(info, 2)), f.type);
         tableFields << f;
     }
     sqlite3_finalize(info);
     if (tableFields.isEmpty())
-        return failOpen(QStringLiteral("there is no table %1").arg(select.table));
+        return failPlan(QStringLiteral("there is no table %1").arg(select.table));
 
     auto findField = [&](const QString &name) -> int {
         for (int i = 0; i < tableFields.size(); ++i) {
@@ -269,17 +223,77 @@ bool Recordset::open(const std::shared_ptr<Connection> &connection, const QStrin
         }
         return -1;
     };
-    m_fields.clear();
+    out->fields.clear();
     if (select.columns.isEmpty()) {
-        m_fields = tableFields;
+        out->fields = tableFields;
     } else {
         for (const QString &c : std::as_const(select.columns)) {
             const int i = findField(c);
             if (i < 0)
-                return failOpen(QStringLiteral("the table %1 has no field %2").arg(select.table, c));
-            m_fields << tableFields.at(i);
+                return failPlan(
+                    QStringLiteral("the table %1 has no field %2").arg(select.table, c));
+            out->fields << tableFields.at(i);
         }
     }
+
+    QString order;
+    QStringList plainOrder; // fields an index can deliver the order of
+    bool indexable = true;
+    for (const SqlTranslator::OrderItem &item : std::as_const(select.orderBy)) {
+        const int i = findField(item.column);
+        if (i < 0)
+            return failPlan(
+                QStringLiteral("the table %1 has no field %2").arg(select.table, item.column));
+        order += SqlTranslator::quoteIdentifier(tableFields.at(i).name);
+        if (tableFields.at(i).type == FieldType::Text ||
+            tableFields.at(i).type == FieldType::Unknown) {
+            order += QStringLiteral(" COLLATE QVR_NOCASE");
+            indexable = false;
+        }
+        if (item.descending) {
+            order += QStringLiteral(" DESC");
+            indexable = false;
+        }
+        order += QLatin1Char(',');
+        plainOrder << tableFields.at(i).name;
+    }
+    order += QStringLiteral("rowid");
+
+    // Walking an index in order and reading every row from the table costs several times
+    // a sort of the rows: an ordered selection uses an index only where it needs nothing else.
+    const QString table = SqlTranslator::quoteIdentifier(select.table);
+    QString rowsSql = QStringLiteral("SELECT rowid FROM ") + table;
+    if (!select.orderBy.isEmpty() &&
+        !(indexable && indexServes(connection, select.table, plainOrder, select.whereFields)))
+        rowsSql += QStringLiteral(" NOT INDEXED");
+    if (!select.where.isEmpty())
+        rowsSql += QStringLiteral(" WHERE ") + select.where;
+    rowsSql += QStringLiteral(" ORDER BY ") + order;
+    out->rowIdSql = rowsSql;
+    return true;
+}
+
+bool Recordset::open(const std::shared_ptr<Connection> &connection, const QString &sql,
+                     QString *error, std::shared_ptr<std::vector<qint64>> ids)
+{
+    auto failOpen = [&](const QString &message) {
+        m_lastError = message;
+        if (error)
+            *error = message;
+        return false;
+    };
+    Plan plan;
+    QString why;
+    if (!Recordset::plan(*connection, sql, &plan, &why))
+        return failOpen(why);
+
+    m_connection = connection;
+    m_tableVersion = &connection->tableVersion(plan.select.table);
+    m_sql = sql;
+    m_table = plan.select.table;
+    m_tableQuoted = SqlTranslator::quoteIdentifier(plan.select.table);
+    m_fields = plan.fields;
+
     QStringList columns;
     m_fieldKeys.clear();
     m_writeStatements.clear();
@@ -290,39 +304,17 @@ bool Recordset::open(const std::shared_ptr<Connection> &connection, const QStrin
     }
     m_selectColumns = columns.join(QLatin1Char(','));
 
-    QString order;
-    for (const SqlTranslator::OrderItem &item : std::as_const(select.orderBy)) {
-        const int i = findField(item.column);
-        if (i < 0)
-            return failOpen(QStringLiteral("the table %1 has no field %2").arg(select.table, item.column));
-        order += SqlTranslator::quoteIdentifier(tableFields.at(i).name);
-        if (tableFields.at(i).type == FieldType::Text || tableFields.at(i).type == FieldType::Unknown)
-            order += QStringLiteral(" COLLATE QVR_NOCASE");
-        if (item.descending)
-            order += QStringLiteral(" DESC");
-        order += QLatin1Char(',');
+    if (ids) {
+        m_ids = std::move(ids);
+    } else {
+        m_ids = std::make_shared<std::vector<qint64>>();
+        if (!selectRowIds(*connection, plan.rowIdSql, -1, m_ids.get(), &why))
+            return failOpen(why);
     }
-    order += QStringLiteral("rowid");
-
-    QString rowsSql = QStringLiteral("SELECT rowid FROM ") + m_tableQuoted;
-    if (!select.where.isEmpty())
-        rowsSql += QStringLiteral(" WHERE ") + select.where;
-    rowsSql += QStringLiteral(" ORDER BY ") + order;
-
-    sqlite3_stmt *rows = connection->prepare(rowsSql, &why, true);
-    if (!rows)
-        return failOpen(why);
-    m_ids.clear();
-    int rc;
-    while ((rc = sqlite3_step(rows)) == SQLITE_ROW)
-        m_ids.push_back(sqlite3_column_int64(rows, 0));
-    sqlite3_finalize(rows);
-    if (rc != SQLITE_DONE)
-        return failOpen(connection->errorText());
 
     m_positionsValid = false;
-    m_pos = m_ids.empty() ? -1 : 0;
-    m_afterLast = m_ids.empty();
+    m_pos = m_ids->empty() ? -1 : 0;
+    m_afterLast = m_ids->empty();
     m_currentDeleted = false;
     m_noMatch = false;
     m_lastModified = NoBookmark;
@@ -330,19 +322,41 @@ bool Recordset::open(const std::shared_ptr<Connection> &connection, const QStrin
     return true;
 }
 
+bool Recordset::selectRowIds(Connection &connection, const QString &rowIdSql, int limit,
+                             std::vector<qint64> *ids, QString *error)
+{
+    QString sql = rowIdSql;
+    if (limit >= 0)
+        sql += QStringLiteral(" LIMIT ") + QString::number(limit);
+    sqlite3_stmt *rows = connection.prepare(sql, error, true);
+    if (!rows)
+        return false;
+    ids->clear();
+    int rc;
+    while ((rc = sqlite3_step(rows)) == SQLITE_ROW)
+        ids->push_back(sqlite3_column_int64(rows, 0));
+    sqlite3_finalize(rows);
+    if (rc != SQLITE_DONE) {
+        if (error)
+            *error = connection.errorText();
+        return false;
+    }
+    return true;
+}
+
 bool Recordset::onRecord() const
 {
-    return !m_afterLast && !m_currentDeleted && m_pos >= 0 && m_pos < int(m_ids.size());
+    return !m_afterLast && !m_currentDeleted && m_pos >= 0 && m_pos < int(m_ids->size());
 }
 
 bool Recordset::eof() const
 {
-    return m_afterLast || m_ids.empty();
+    return m_afterLast || m_ids->empty();
 }
 
 bool Recordset::bof() const
 {
-    return (m_pos < 0 && !m_afterLast) || m_ids.empty();
+    return (m_pos < 0 && !m_afterLast) || m_ids->empty();
 }
 
 int Recordset::absolutePosition() const
@@ -362,7 +376,7 @@ bool Recordset::setAbsolutePosition(int position)
 {
     if (!checkOpen())
         return false;
-    if (position < 0 || position >= int(m_ids.size()))
+    if (position < 0 || position >= int(m_ids->size()))
         return fail(QStringLiteral("position %1 is outside the record set").arg(position));
     leaveEdit();
     m_pos = position;
@@ -387,12 +401,12 @@ bool Recordset::moveToEnd(bool last)
         return false;
     leaveEdit();
     m_currentDeleted = false;
-    if (m_ids.empty()) {
+    if (m_ids->empty()) {
         m_pos = -1;
         m_afterLast = true;
         return fail(QStringLiteral("no current record"));
     }
-    m_pos = last ? int(m_ids.size()) - 1 : 0;
+    m_pos = last ? int(m_ids->size()) - 1 : 0;
     m_afterLast = false;
     return true;
 }
@@ -408,8 +422,8 @@ bool Recordset::moveNext()
         m_currentDeleted = false;  // the next record has moved up into this position
     else
         ++m_pos;
-    if (m_pos >= int(m_ids.size())) {
-        m_pos = int(m_ids.size());
+    if (m_pos >= int(m_ids->size())) {
+        m_pos = int(m_ids->size());
         m_afterLast = true;
     }
     return true;
@@ -435,9 +449,9 @@ void Recordset::ensurePositionIndex() const
     if (m_positionsValid)
         return;
     m_positionOf.clear();
-    m_positionOf.reserve(qsizetype(m_ids.size()));
-    for (int i = 0; i < int(m_ids.size()); ++i)
-        m_positionOf.insert(m_ids[size_t(i)], i);
+    m_positionOf.reserve(qsizetype(m_ids->size()));
+    for (int i = 0; i < int(m_ids->size()); ++i)
+        m_positionOf.insert((*m_ids)[size_t(i)], i);
     m_positionsValid = true;
 }
 
@@ -491,7 +505,7 @@ bool Recordset::findNext(const QString &criteria)
 {
     int from = m_pos;
     if (m_afterLast)
-        from = int(m_ids.size());
+        from = int(m_ids->size());
     else if (m_currentDeleted)
         from = m_pos - 1;
     return find(criteria, from, 1);
@@ -501,7 +515,7 @@ bool Recordset::findPrevious(const QString &criteria)
 {
     int from = m_pos;
     if (m_afterLast)
-        from = int(m_ids.size());
+        from = int(m_ids->size());
     if (from < 0)
         from = -1;
     return find(criteria, from, -1);
@@ -526,12 +540,12 @@ bool Recordset::edit()
         return false;
     if (!onRecord())
         return fail(QStringLiteral("no current record"));
-    const QVector<QVariant> *row = cachedRow(m_current, m_ids[size_t(m_pos)]);
+    const QVector<QVariant> *row = cachedRow(m_current, (*m_ids)[size_t(m_pos)]);
     if (!row)
         return false;
     leaveEdit();
     m_editMode = EditMode::Edit;
-    m_editRowid = m_ids[size_t(m_pos)];
+    m_editRowid = (*m_ids)[size_t(m_pos)];
     m_buffer = *row;
     m_bufferSet = QVector<bool>(m_fields.size(), false);
     return true;
@@ -644,7 +658,7 @@ bool Recordset::update()
         m_writeStatements.insert(mask, st);
     }
     for (int k = 0; k < set.size(); ++k)
-        bindValue(st, k + 1, m_buffer.at(set.at(k)), m_fields.at(set.at(k)).type);
+        SqlValue::bind(st, k + 1, m_buffer.at(set.at(k)), m_fields.at(set.at(k)).type);
     if (m_editMode == EditMode::Edit)
         sqlite3_bind_int64(st, int(set.size()) + 1, m_editRowid);
     ++*m_tableVersion;
@@ -664,11 +678,11 @@ bool Recordset::update()
         m_lastModified = m_editRowid;
     } else {
         const qint64 rowid = sqlite3_last_insert_rowid(db);
-        m_ids.push_back(rowid);
+        mutableIds().push_back(rowid);
         if (m_positionsValid)
-            m_positionOf.insert(rowid, int(m_ids.size()) - 1);
+            m_positionOf.insert(rowid, int(m_ids->size()) - 1);
         if (m_afterLast)
-            m_pos = int(m_ids.size());
+            m_pos = int(m_ids->size());
         m_lastModified = rowid;
     }
     leaveEdit();
@@ -687,13 +701,14 @@ bool Recordset::deleteCurrent()
         QStringLiteral("DELETE FROM ") + m_tableQuoted + QStringLiteral(" WHERE rowid=?1"), &why);
     if (!st)
         return fail(why);
-    sqlite3_bind_int64(st, 1, m_ids[size_t(m_pos)]);
+    sqlite3_bind_int64(st, 1, (*m_ids)[size_t(m_pos)]);
     ++*m_tableVersion;
     const int rc = sqlite3_step(st);
     sqlite3_reset(st);
     if (rc != SQLITE_DONE)
         return fail(m_connection->errorText());
-    m_ids.erase(m_ids.begin() + m_pos);
+    std::vector<qint64> &ids = mutableIds();
+    ids.erase(ids.begin() + m_pos);
     m_positionsValid = false;
     m_currentDeleted = true;
     return true;
@@ -705,7 +720,7 @@ Recordset::Bookmark Recordset::bookmark() const
         m_lastError = QStringLiteral("no current record");
         return NoBookmark;
     }
-    return m_ids[size_t(m_pos)];
+    return (*m_ids)[size_t(m_pos)];
 }
 
 bool Recordset::setBookmark(Bookmark b)
@@ -747,7 +762,7 @@ bool Recordset::loadRow(qint64 rowid, QVector<QVariant> *values) const
     }
     values->resize(m_fields.size());
     for (int i = 0; i < m_fields.size(); ++i)
-        (*values)[i] = readColumn(st, i, m_fields.at(i).type);
+        (*values)[i] = SqlValue::read(st, i, m_fields.at(i).type);
     sqlite3_reset(st);
     return true;
 }
@@ -781,7 +796,7 @@ QVariant Recordset::field(int index) const
         fail(QStringLiteral("no current record"));
         return QVariant();
     }
-    const QVector<QVariant> *row = cachedRow(m_current, m_ids[size_t(m_pos)]);
+    const QVector<QVariant> *row = cachedRow(m_current, (*m_ids)[size_t(m_pos)]);
     return row ? row->at(index) : QVariant();
 }
 
@@ -793,81 +808,6 @@ QVariant Recordset::field(const QString &name) const
         return QVariant();
     }
     return field(i);
-}
-
-QVariant Recordset::valueAt(int position, int index) const
-{
-    if (!checkOpen())
-        return QVariant();
-    if (position < 0 || position >= int(m_ids.size()) || index < 0 || index >= m_fields.size()) {
-        fail(QStringLiteral("position %1, field %2 is outside the record set").arg(position).arg(index));
-        return QVariant();
-    }
-    const QVector<QVariant> *row = cachedRow(m_other, m_ids[size_t(position)]);
-    return row ? row->at(index) : QVariant();
-}
-
-bool Recordset::readFields(const QList<int> &fields,
-                           const std::function<void(int, const QVariant *)> &row) const
-{
-    if (!checkOpen())
-        return false;
-    QString sql = QStringLiteral("SELECT rowid");
-    for (int f : fields) {
-        if (f < 0 || f >= m_fields.size())
-            return fail(QStringLiteral("field %1 is outside the record set").arg(f));
-        sql += QLatin1Char(',') + SqlTranslator::quoteIdentifier(m_fields.at(f).name);
-    }
-    sql += QStringLiteral(" FROM ") + m_tableQuoted;
-    QString why;
-    sqlite3_stmt *st = m_connection->prepare(sql, &why, true);
-    if (!st)
-        return fail(why);
-    ensurePositionIndex();
-    QVector<QVariant> values(fields.size());
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        const auto it = m_positionOf.constFind(sqlite3_column_int64(st, 0));
-        if (it == m_positionOf.cend())
-            continue;
-        for (int i = 0; i < fields.size(); ++i)
-            values[i] = readColumn(st, i + 1, m_fields.at(fields.at(i)).type);
-        row(it.value(), values.constData());
-    }
-    sqlite3_finalize(st);
-    if (rc != SQLITE_DONE)
-        return fail(m_connection->errorText());
-    return true;
-}
-
-QVector<QVariant> Recordset::columnValues(int index) const
-{
-    QVector<QVariant> values;
-    if (!checkOpen())
-        return values;
-    if (index < 0 || index >= m_fields.size()) {
-        fail(QStringLiteral("there is no field %1").arg(index));
-        return values;
-    }
-    QString why;
-    sqlite3_stmt *st = m_connection->prepare(QStringLiteral("SELECT rowid, ")
-                                                 + SqlTranslator::quoteIdentifier(m_fields.at(index).name)
-                                                 + QStringLiteral(" FROM ") + m_tableQuoted,
-                                             &why, true);
-    if (!st) {
-        fail(why);
-        return values;
-    }
-    ensurePositionIndex();
-    values.resize(qsizetype(m_ids.size()));
-    const FieldType type = m_fields.at(index).type;
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        const auto it = m_positionOf.constFind(sqlite3_column_int64(st, 0));
-        if (it != m_positionOf.cend())
-            values[it.value()] = readColumn(st, 1, type);
-    }
-    sqlite3_finalize(st);
-    return values;
 }
 
 } // namespace qvr

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/FieldDef.h"
+#include "store/SqlTranslator.h"
 
 #include <QHash>
 #include <QString>
@@ -8,7 +9,6 @@
 #include <QVariant>
 #include <QVector>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -47,7 +47,7 @@ public:
     bool bof() const;
     int absolutePosition() const;
     bool setAbsolutePosition(int position);
-    int recordCount() const { return int(m_ids.size()); }
+    int recordCount() const { return int(m_ids->size()); }
     bool moveFirst();
     bool moveLast();
     bool moveNext();
@@ -81,19 +81,9 @@ public:
     // (Qt::UTC, see OleDate), Text as QString.
     QVariant field(const QString &name) const;
     QVariant field(int index) const;
-    // A field of any record by position, without moving the current record (for a grid).
-    QVariant valueAt(int position, int index) const;
-    // The given fields of every record in one pass over the table, without moving the
-    // current record: `row` gets each record's position and its values in `fields` order.
-    // Records that no longer exist are left out. For grids over large record sets, where a
-    // lookup per row would cost seconds.
-    bool readFields(const QList<int> &fields,
-                    const std::function<void(int position, const QVariant *values)> &row) const;
-
-    // One field of every record in record-set order, read in one pass over the table (for
-    // sorting or sizing a grid column without reading row by row). Null where a row has
-    // no value; empty on error.
-    QVector<QVariant> columnValues(int index) const;
+    // The row ids of the records in record-set order. The list is shared, not copied: later
+    // changes of the record set (add, delete) do not reach a list handed out before.
+    std::shared_ptr<const std::vector<qint64>> rowIds() const { return m_ids; }
 
     int fieldCount() const { return int(m_fields.size()); }
     QString fieldName(int index) const;
@@ -115,10 +105,26 @@ private:
         QVariant defaultValue;
     };
 
+    // What an SQL selects: its parts, the table's fields, the fields selected and the SQLite
+    // query of the row ids in the SQL's order (row id last).
+    struct Plan
+    {
+        SqlTranslator::Select select;
+        QVector<FieldInfo> tableFields;
+        QVector<FieldInfo> fields;
+        QString rowIdSql;
+    };
+    static bool plan(Connection &connection, const QString &sql, Plan *out, QString *error);
+    // Runs a plan's row id query; `limit` < 0 for all rows.
+    static bool selectRowIds(Connection &connection, const QString &rowIdSql, int limit,
+                             std::vector<qint64> *ids, QString *error);
+
     // The first or the last record, for moveFirst and moveLast.
     bool moveToEnd(bool last);
     Recordset() = default;
-    bool open(const std::shared_ptr<Connection> &connection, const QString &sql, QString *error);
+    // `ids`, when given, are the SQL's row ids selected before: no query runs.
+    bool open(const std::shared_ptr<Connection> &connection, const QString &sql, QString *error,
+              std::shared_ptr<std::vector<qint64>> ids = nullptr);
     bool fail(const QString &message) const;
     bool checkOpen() const;
     bool loadRow(qint64 rowid, QVector<QVariant> *values) const;
@@ -143,7 +149,14 @@ private:
     QHash<QByteArray, void *> m_writeStatements;
     mutable void *m_rowStatement = nullptr;
 
-    std::vector<qint64> m_ids;
+    // Shared with the lists rowIds() handed out; copied before it changes.
+    std::shared_ptr<std::vector<qint64>> m_ids = std::make_shared<std::vector<qint64>>();
+    std::vector<qint64> &mutableIds()
+    {
+        if (m_ids.use_count() > 1)
+            m_ids = std::make_shared<std::vector<qint64>>(*m_ids);
+        return *m_ids;
+    }
     mutable QHash<qint64, int> m_positionOf;
     mutable bool m_positionsValid = false;
 
@@ -168,7 +181,6 @@ private:
     };
     const QVector<QVariant> *cachedRow(RowCache &cache, qint64 rowid) const;
     mutable RowCache m_current;
-    mutable RowCache m_other;
     mutable QString m_lastError;
 };
 

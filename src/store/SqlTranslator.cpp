@@ -234,6 +234,7 @@ private:
     const QString &m_source;
     qsizetype m_i = 0;
     QString m_error;
+    QStringList m_fields; // named in the condition
 };
 
 bool Parser::parseSelect(SqlTranslator::Select *out)
@@ -267,6 +268,7 @@ bool Parser::parseSelect(SqlTranslator::Select *out)
         ++m_i;
         if (!parseOr(&out->where))
             return false;
+        out->whereFields = m_fields;
     }
     if (isWord(peek(), "order")) {
         ++m_i;
@@ -400,8 +402,11 @@ bool Parser::parsePrimary(QString *out)
             else
                 p += c;
         }
-        *out = left.sql + (negate ? QStringLiteral(" NOT LIKE ") : QStringLiteral(" LIKE "))
-            + SqlTranslatorQuote(p) + QStringLiteral(" ESCAPE '\\'");
+        // The program's own LIKE, which ignores case for every letter.
+        *out = QStringLiteral("qvr_like(") + SqlTranslatorQuote(p) + QStringLiteral(", ") +
+               left.sql + QStringLiteral(", '\\')");
+        if (negate)
+            *out = QStringLiteral("(NOT ") + *out + QLatin1Char(')');
         return true;
     }
     if (peek().kind != Tok::Symbol)
@@ -439,6 +444,7 @@ bool Parser::parseOperand(Operand *out)
         ++m_i;
         out->kind = Kind::Field;
         out->sql = SqlTranslator::quoteIdentifier(t.text);
+        m_fields << t.text;
         return true;
     case Tok::Number:
         ++m_i;

@@ -31,6 +31,7 @@ public:
         QString table;
         QStringList columns;  // empty for "*"
         QString where;        // SQLite condition, empty when there is none
+        QStringList whereFields; // the fields the condition names, as written
         QList<OrderItem> orderBy;
     };
 

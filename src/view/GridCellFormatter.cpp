@@ -33,13 +33,13 @@ QString trimmedLeft(const QString &s)
 
 GridCellFormatter::GridCellFormatter(const Texts &texts, const QString &deviceClass,
                                      const QString &textLanguage, const QLocale &locale)
-    : m_texts(&texts)
-    , m_languageOffset(texts.gLanguageOffset)
-    , m_deviceClass(deviceClass)
-    , m_textLanguage(textLanguage)
-    , m_locale(locale)
-    , m_dateTimeFormat(shortDateFormat(locale) + QLatin1Char(' ')
-                       + locale.timeFormat(QLocale::ShortFormat))
+    : m_texts(&texts), m_languageOffset(texts.gLanguageOffset),
+      m_warn(texts.ResText(kWarnId, m_languageOffset)),
+      m_alarm(texts.ResText(kAlarmId, m_languageOffset)),
+      m_yes(texts.ResText(kYesId, m_languageOffset)), m_no(texts.ResText(kNoId, m_languageOffset)),
+      m_deviceClass(deviceClass), m_textLanguage(textLanguage), m_locale(locale),
+      m_dateTimeFormat(shortDateFormat(locale) + QLatin1Char(' ') +
+                       locale.timeFormat(QLocale::ShortFormat))
 {
 }
 
@@ -76,12 +76,12 @@ QString GridCellFormatter::cellText(const GridRecord &r, qsizetype position, int
                    ? QString() : sortKeyText(r.stopDatumSort);
     case 8:
         if (r.meldeleuchte == 2)
-            return m_texts->ResText(kWarnId, m_languageOffset);
+            return m_warn;
         if (r.meldeleuchte == 1)
-            return m_texts->ResText(kAlarmId, m_languageOffset);
+            return m_alarm;
         return {};
     case 9:
-        return m_texts->ResText(r.testJN == 1 ? kYesId : kNoId, m_languageOffset);
+        return r.testJN == 1 ? m_yes : m_no;
     case 10:
         return addressCell(r);
     case 11:
@@ -133,6 +133,49 @@ std::optional<double> GridCellFormatter::numericKey(const GridRecord &r, qsizety
             return std::nullopt;
         return v;
     }
+    }
+}
+
+QList<GridRecord::Field> GridCellFormatter::sourceFields(int column)
+{
+    using R = GridRecord;
+    switch (column) {
+    case 1:
+        return {R::FTableauAdresse};
+    case 2:
+        return {R::FStartDatum};
+    case 3:
+        return {R::FStartSort};
+    case 4:
+        return {R::FQuittiertJN, R::FQuittiertDatum};
+    case 5:
+        return {R::FQuittiertJN, R::FQuittiertSort};
+    case 6:
+        return {R::FStopJN, R::FStopDatum};
+    case 7:
+        return {R::FStopJN, R::FStopSort};
+    case 8:
+        return {R::FMeldeleuchte};
+    case 9:
+        return {R::FTestJN};
+    case 10:
+        return {R::FEingang, R::FGeraeteAdresse1, R::FGeraeteAdresse2, R::FKanal};
+    case 11:
+        return {R::FEingang, R::FEibEingang, R::FText1};
+    case 12:
+        return {R::FText1};
+    case 13:
+        return {R::FText2};
+    case 14:
+        return {R::FText3};
+    case 15:
+        return {R::FAnalogWertMin};
+    case 16:
+        return {R::FAnalogWertMax};
+    case 17:
+        return {R::FGeraetetyp};
+    default:
+        return {};
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "GridRecord.h"
 
+#include <QList>
 #include <QLocale>
 #include <QString>
 #include <Qt>
@@ -14,7 +15,8 @@ class Texts;
 
 // The texts and alignments of the history grid's 18 columns. A formatter is made when
 // the grid is filled and keeps that moment's language, device class and message text
-// language, so every cell of one fill speaks the same language.
+// language, so every cell of one fill speaks the same language. Cell texts and keys only
+// read the formatter's own copies, so a copy may make them on another thread.
 class GridCellFormatter
 {
 public:
@@ -36,6 +38,10 @@ public:
     // The value a numeric sort compares; empty cells have none and sort before numbers.
     std::optional<double> numericKey(const GridRecord &record, qsizetype position,
                                      int column) const;
+
+    // The record fields the text and key of `column` are made of (column 0 is made of the
+    // position alone).
+    static QList<GridRecord::Field> sourceFields(int column);
 
     // The grid control's alignment codes: 0 left/top, 2 left/bottom, 4 centred,
     // 7 right/vertically centred.
@@ -59,6 +65,11 @@ private:
 
     const Texts *m_texts;
     int m_languageOffset;
+    // The words of the type and test cells, in the formatter's language.
+    QString m_warn;
+    QString m_alarm;
+    QString m_yes;
+    QString m_no;
     QString m_deviceClass;
     QString m_textLanguage;
     QLocale m_locale;

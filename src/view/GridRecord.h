@@ -6,11 +6,37 @@
 
 namespace qvr {
 
-// The fields of one HISTORY row that the grid shows, read once when the grid is filled.
-// Cell texts are made from it on demand, so a 100,000-event file costs a few dozen bytes
-// per event rather than 18 strings.
+// The fields of one HISTORY row that the grid shows, read when its rows are drawn, printed
+// or exported; cell texts are made from it on demand.
 struct GridRecord
 {
+    // The HISTORY fields a record is made of (GridRecordReader::fieldNames() in this order).
+    enum Field {
+        FTableauAdresse,
+        FStartDatum,
+        FStartSort,
+        FQuittiertJN,
+        FQuittiertDatum,
+        FQuittiertSort,
+        FStopJN,
+        FStopDatum,
+        FStopSort,
+        FMeldeleuchte,
+        FTestJN,
+        FGeraeteAdresse1,
+        FGeraeteAdresse2,
+        FKanal,
+        FEingang,
+        FEibEingang,
+        FText1,
+        FText2,
+        FText3,
+        FAnalogWertMin,
+        FAnalogWertMax,
+        FGeraetetyp,
+        FieldCount
+    };
+
     // The date-time fields as the store reads them; the _Sort fields are the same moments
     // as OLE day counts.
     QDateTime startDatum;

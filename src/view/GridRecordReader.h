@@ -2,22 +2,21 @@
 
 #include "GridRecord.h"
 
-#include <QString>
-
-#include <vector>
+#include <QStringList>
+#include <QVariant>
 
 namespace qvr {
 
-class Recordset;
-
-// Reads the grid's fields of every record of a HISTORY record set, in the record set's
-// order, without moving its current record.
+// Makes grid records from HISTORY values as a record set reads them.
 class GridRecordReader
 {
 public:
-    // False with an error text when a field is missing or a record cannot be read.
-    static bool readAll(const Recordset &records, std::vector<GridRecord> *out,
-                        QString *error = nullptr);
+    // The names of the fields of GridRecord::Field, in that order.
+    static const QStringList &fieldNames();
+    // Sets one field of a record (a value without value marks the cells that stay empty).
+    static void setField(GridRecord &record, GridRecord::Field field, const QVariant &value);
+    // A record from the values of every field, in fieldNames() order.
+    static GridRecord fromValues(const QVariant *values);
 };
 
 } // namespace qvr

@@ -1,40 +1,69 @@
 #include "HistoryGridModel.h"
 
+#include "store/BackgroundReader.h"
+#include "store/StoreState.h"
+
 #include <algorithm>
-#include <numeric>
 
 namespace qvr {
 
-HistoryGridModel::HistoryGridModel(QObject *parent)
-    : QAbstractTableModel(parent)
+HistoryGridModel::HistoryGridModel(StoreState &store, QObject *parent)
+    : QAbstractTableModel(parent), m_store(store)
 {
 }
 
-void HistoryGridModel::setRecords(std::vector<GridRecord> records,
-                                  const GridCellFormatter &formatter)
+HistoryGridModel::~HistoryGridModel()
 {
-    beginResetModel();
-    m_records = std::move(records);
-    m_order.resize(m_records.size());
-    std::iota(m_order.begin(), m_order.end(), qsizetype(0));
-    m_formatter = formatter;
-    endResetModel();
+    if (m_sortGeneration != 0 && m_store.gDatabase)
+        m_store.gDatabase->background().cancel(m_sortTicket);
+}
+
+void HistoryGridModel::stopSort()
+{
+    m_waiting.clear();
+    if (m_sortGeneration != 0) {
+        if (m_store.gDatabase)
+            m_store.gDatabase->background().cancel(m_sortTicket);
+        m_sortGeneration = 0;
+        emit sortingChanged(false);
+    }
+}
+
+void HistoryGridModel::setRows(std::shared_ptr<const std::vector<qint64>> ids,
+                               const GridCellFormatter &formatter, bool extending)
+{
+    stopSort();
+    const std::shared_ptr<const std::vector<qint64>> shown = m_rows.rowIds();
+    const size_t before = shown ? shown->size() : 0;
+    const bool append = extending && !m_rows.order() && ids && ids->size() > before &&
+                        std::equal(shown->cbegin(), shown->cend(), ids->cbegin());
+    GridRowSource rows(m_store, std::move(ids), nullptr, formatter);
+    if (append) {
+        beginInsertRows(QModelIndex(), int(before), rows.rowCount() - 1);
+        m_rows = rows;
+        endInsertRows();
+    } else if (extending && before == size_t(rows.rowCount()) && !m_rows.order()) {
+        m_rows = rows; // the first screen was all of it
+    } else {
+        beginResetModel();
+        m_rows = rows;
+        endResetModel();
+    }
     emit headerDataChanged(Qt::Horizontal, 0, GridCellFormatter::ColumnCount - 1);
 }
 
 void HistoryGridModel::clear()
 {
+    stopSort();
     beginResetModel();
-    m_records.clear();
-    m_records.shrink_to_fit();
-    m_order.clear();
-    m_order.shrink_to_fit();
+    const GridCellFormatter *formatter = m_rows.formatter();
+    m_rows = formatter ? GridRowSource(m_store, nullptr, nullptr, *formatter) : GridRowSource();
     endResetModel();
 }
 
 int HistoryGridModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_order.size());
+    return parent.isValid() ? 0 : m_rows.rowCount();
 }
 
 int HistoryGridModel::columnCount(const QModelIndex &parent) const
@@ -64,7 +93,7 @@ QVariant HistoryGridModel::headerData(int section, Qt::Orientation orientation, 
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (role) {
     case Qt::DisplayRole:
-        return m_formatter ? m_formatter->headerText(section) : QString();
+        return m_rows.formatter() ? m_rows.formatter()->headerText(section) : QString();
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
     default:
@@ -74,70 +103,104 @@ QVariant HistoryGridModel::headerData(int section, Qt::Orientation orientation, 
 
 QString HistoryGridModel::cellText(int row, int column) const
 {
-    if (row < 0 || static_cast<std::size_t>(row) >= m_order.size() || !m_formatter)
-        return {};
-    const qsizetype pos = m_order[static_cast<std::size_t>(row)];
-    return m_formatter->cellText(m_records[static_cast<std::size_t>(pos)], pos, column);
+    return m_rows.cellText(row, column);
 }
 
 qsizetype HistoryGridModel::recordPosition(int row) const
 {
-    if (row < 0 || static_cast<std::size_t>(row) >= m_order.size())
-        return -1;
-    return m_order[static_cast<std::size_t>(row)];
+    return m_rows.recordPosition(row);
 }
 
 void HistoryGridModel::sortRows(int column, SortCode code)
 {
-    if (!m_formatter || column < 0 || column >= GridCellFormatter::ColumnCount
-        || m_order.size() < 2)
+    if (!m_rows.formatter() || column < 0 || column >= GridCellFormatter::ColumnCount ||
+        rowCount() < 2 || !m_store.gDatabase)
         return;
-    const GridCellFormatter &fmt = *m_formatter;
-    const std::size_t n = m_records.size();
-    std::vector<qsizetype> order = m_order;
+    m_waiting.add(column, code);
+    // A sort still running goes first; this one then sorts its result.
+    if (m_sortGeneration == 0)
+        startSort();
+}
 
-    if (code == NumericAscending || code == NumericDescending) {
-        // Empty cells sort below every number.
-        std::vector<std::pair<bool, double>> keys(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            const auto k = fmt.numericKey(m_records[i], qsizetype(i), column);
-            keys[i] = {k.has_value(), k.value_or(0.0)};
+void HistoryGridModel::startSort()
+{
+    Database *db = m_store.gDatabase.get();
+    const QList<OrderKey> keys = m_waiting.keys(*m_rows.formatter());
+    m_waiting.clear();
+    const std::shared_ptr<const std::vector<qint64>> ids = m_rows.rowIds();
+    const std::shared_ptr<const std::vector<int>> previous = m_rows.order();
+    const QString table = QStringLiteral("HISTORY");
+    if (!db)
+        return;
+
+    if (qint64(ids->size()) < m_backgroundFrom) {
+        std::vector<int> order;
+        QString error;
+        if (db->orderRows(table, *ids, keys, previous.get(), &order, &error))
+            applyOrder(std::move(order));
+        else
+            emit sortFailed(error);
+        return;
+    }
+
+    const bool wasSorting = m_sortGeneration != 0;
+    const quint64 generation = ++m_generations;
+    m_sortGeneration = generation;
+    auto result = std::make_shared<std::vector<int>>();
+    m_sortTicket = db->background().run(
+        this,
+        [table, ids, keys, previous, result](Database &reader, BackgroundReader::Job &,
+                                             QString *error) {
+            return reader.orderRows(table, *ids, keys, previous.get(), result.get(), error);
+        },
+        [this, generation, ids, result](BackgroundReader::Outcome outcome, const QString &error) {
+            if (generation != m_sortGeneration)
+                return;
+            m_sortGeneration = 0;
+            if (outcome == BackgroundReader::Outcome::Done && m_rows.rowIds() == ids)
+                applyOrder(std::move(*result));
+            else if (outcome == BackgroundReader::Outcome::Failed)
+                emit sortFailed(error);
+            if (!m_waiting.isEmpty() && outcome == BackgroundReader::Outcome::Done)
+                startSort();
+            else
+                m_waiting.clear();
+            if (m_sortGeneration == 0)
+                emit sortingChanged(false);
+        });
+    if (!wasSorting)
+        emit sortingChanged(true);
+}
+
+void HistoryGridModel::applyOrder(std::vector<int> order)
+{
+    const size_t n = size_t(rowCount());
+    // Rows that vanished from the table since keep their places at the end.
+    if (order.size() != n) {
+        std::vector<char> seen(n, 0);
+        for (int p : order)
+            if (p >= 0 && size_t(p) < n)
+                seen[size_t(p)] = 1;
+        for (int row = 0; row < int(n); ++row) {
+            const qsizetype p = m_rows.recordPosition(row);
+            if (!seen[size_t(p)])
+                order.push_back(int(p));
         }
-        if (code == NumericAscending)
-            std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-                return keys[std::size_t(a)] < keys[std::size_t(b)];
-            });
-        else
-            std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-                return keys[std::size_t(b)] < keys[std::size_t(a)];
-            });
-    } else {
-        std::vector<QString> keys(n);
-        for (std::size_t i = 0; i < n; ++i)
-            keys[i] = fmt.cellText(m_records[i], qsizetype(i), column).toCaseFolded();
-        if (code == TextAscending)
-            std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-                return keys[std::size_t(a)] < keys[std::size_t(b)];
-            });
-        else
-            std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-                return keys[std::size_t(b)] < keys[std::size_t(a)];
-            });
     }
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     // Selections and the current cell follow their event to its new row.
     std::vector<int> newRowOf(n);
-    for (std::size_t row = 0; row < n; ++row)
-        newRowOf[std::size_t(order[row])] = int(row);
+    for (size_t row = 0; row < n; ++row)
+        newRowOf[size_t(order[row])] = int(row);
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     after.reserve(before.size());
-    for (const QModelIndex &idx : before) {
-        const qsizetype pos = m_order[std::size_t(idx.row())];
-        after.append(index(newRowOf[std::size_t(pos)], idx.column()));
-    }
-    m_order = std::move(order);
+    for (const QModelIndex &idx : before)
+        after.append(index(newRowOf[size_t(m_rows.recordPosition(idx.row()))], idx.column()));
+    m_rows = GridRowSource(m_store, m_rows.rowIds(),
+                           std::make_shared<const std::vector<int>>(std::move(order)),
+                           *m_rows.formatter());
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

@@ -123,9 +123,23 @@ void PrintDocument::newPage()
     m_y = contentTop();
 }
 
-void PrintDocument::place(int table, int row, double height)
+void PrintDocument::placeHeader(int table)
 {
-    m_pages.last().items.append(Placed{table, row, m_y, height});
+    m_pages.last().runs.append(Run{table, m_y, m_tables.at(table).rowCount, 0});
+    m_y += m_tables.at(table).header.height;
+}
+
+void PrintDocument::placeRow(int table, double height)
+{
+    // A row taller than a whole page still gets a page of its own instead of looping.
+    const QList<Run> &runs = m_pages.last().runs;
+    const bool onlyHeaderHere = runs.size() == 1 && runs.constFirst().count == 0;
+    if (m_y + height > contentBottom() && !onlyHeaderHere) {
+        newPage();
+        placeHeader(table);
+    }
+    ++m_pages.last().runs.last().count;
+    ++m_tables[table].rowCount;
     m_y += height;
 }
 
@@ -180,34 +194,41 @@ bool PrintDocument::addTable(const QString &formatAndHeader, QString *error)
     // The header alone at the foot of a page would be orphaned: it goes to the next page
     // together with the first row (that row's height is not known yet, so ask for one line).
     const double needed = table.header.height + m_metrics.lineSpacing() + 2 * kCellPadY;
-    if (m_y + needed > contentBottom() && !m_pages.last().items.isEmpty())
+    if (m_y + needed > contentBottom() && !m_pages.last().runs.isEmpty())
         newPage();
-    place(int(m_tables.size()) - 1, -1, table.header.height);
+    placeHeader(int(m_tables.size()) - 1);
     return true;
 }
 
 void PrintDocument::addTableRow(const QStringList &cells)
 {
-    if (m_tables.isEmpty())
+    if (m_tables.isEmpty() || m_tables.constLast().source)
         return;
     const int t = int(m_tables.size()) - 1;
-    Table &table = m_tables[t];
-    table.rows.append(makeRow(table, cells));
-    const double h = table.rows.constLast().height;
-    // A row taller than a whole page still gets a page of its own instead of looping.
-    const bool onlyHeaderHere = m_pages.last().items.size() == 1
-                                && m_pages.last().items.constFirst().row == -1;
-    if (m_y + h > contentBottom() && !onlyHeaderHere) {
-        newPage();
-        place(t, -1, table.header.height);
-    }
-    place(t, int(table.rows.size()) - 1, h);
+    m_tables[t].kept.append(cells);
+    placeRow(t, makeRow(m_tables.at(t), cells).height);
 }
 
 void PrintDocument::addTableRows(const QString &rowsText)
 {
     for (const QStringList &cells : PrintTableFormat::splitRows(rowsText))
         addTableRow(cells);
+}
+
+void PrintDocument::addTableRows(int count, const RowCells &cells)
+{
+    if (m_tables.isEmpty() || m_tables.constLast().rowCount > 0 || !cells)
+        return;
+    const int t = int(m_tables.size()) - 1;
+    m_tables[t].source = cells;
+    for (int row = 0; row < count; ++row)
+        placeRow(t, makeRow(m_tables.at(t), cells(row)).height);
+}
+
+PrintDocument::Row PrintDocument::bodyRow(int table, int row) const
+{
+    const Table &t = m_tables.at(table);
+    return makeRow(t, t.source ? t.source(row) : t.kept.value(row));
 }
 
 void PrintDocument::endDoc()
@@ -241,12 +262,23 @@ QList<PrintDocument::Placed> PrintDocument::placedOnPage(int page) const
 {
     if (page < 1 || page > pageCount())
         return {};
-    return m_pages.at(page - 1).items;
+    QList<Placed> placed;
+    for (const Run &run : m_pages.at(page - 1).runs) {
+        const Table &t = m_tables.at(run.table);
+        placed.append(Placed{run.table, -1, run.y, t.header.height});
+        double y = run.y + t.header.height;
+        for (int row = run.first; row < run.first + run.count; ++row) {
+            const double height = bodyRow(run.table, row).height;
+            placed.append(Placed{run.table, row, y, height});
+            y += height;
+        }
+    }
+    return placed;
 }
 
 int PrintDocument::rowCount(int table) const
 {
-    return table >= 0 && table < tableCount() ? int(m_tables.at(table).rows.size()) : 0;
+    return table >= 0 && table < tableCount() ? m_tables.at(table).rowCount : 0;
 }
 
 QStringList PrintDocument::headerCells(int table) const
@@ -258,7 +290,7 @@ QStringList PrintDocument::rowCells(int table, int row) const
 {
     if (row < 0 || row >= rowCount(table))
         return {};
-    return m_tables.at(table).rows.at(row).cells;
+    return bodyRow(table, row).cells;
 }
 
 QStringList PrintDocument::cellLines(int table, int row, int column) const
@@ -266,9 +298,9 @@ QStringList PrintDocument::cellLines(int table, int row, int column) const
     if (table < 0 || table >= tableCount())
         return {};
     const Table &t = m_tables.at(table);
-    if (row < -1 || row >= t.rows.size() || column < 0 || column >= t.format.columnCount())
+    if (row < -1 || row >= t.rowCount || column < 0 || column >= t.format.columnCount())
         return {};
-    const Row &r = row < 0 ? t.header : t.rows.at(row);
+    const Row r = row < 0 ? t.header : bodyRow(table, row);
     return r.wrapped.isEmpty() ? QStringList{r.cells.at(column)} : r.wrapped.at(column);
 }
 
@@ -324,9 +356,15 @@ void PrintDocument::renderPage(QPainter *painter, int page) const
         grid.setWidth(0);
     painter->setPen(grid);
     painter->setBrush(Qt::NoBrush);
-    for (const Placed &item : p.items) {
-        const Table &t = m_tables.at(item.table);
-        drawRow(painter, t, item.row < 0 ? t.header : t.rows.at(item.row), item.y, item.row < 0);
+    for (const Run &run : p.runs) {
+        const Table &t = m_tables.at(run.table);
+        drawRow(painter, t, t.header, run.y, true);
+        double y = run.y + t.header.height;
+        for (int row = run.first; row < run.first + run.count; ++row) {
+            const Row body = bodyRow(run.table, row);
+            drawRow(painter, t, body, y, false);
+            y += body.height;
+        }
     }
 
     if (!m_pageFooter.trimmed().isEmpty()) {

@@ -10,12 +10,16 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QPainter;
 class QPrinter;
 
 namespace qvr {
 
 // A paginated document of tables, built once and then previewed or printed page by page.
+// Body rows may come from a source that is read twice, once to lay the pages out and again
+// for the pages drawn, so a document of a million rows keeps only where its pages begin.
 // Every length is in twips (1/1440 inch) with the origin at the paper's top left corner;
 // fonts made by makeFont() carry their size in twips as pixel size, so measuring and
 // drawing need no device. The document is independent of any printer: a page is drawn
@@ -73,11 +77,17 @@ public:
     // Starts a table below what is already on the page: "format;header row" (see
     // PrintTableFormat). False, with the reason in `error`, for a malformed format.
     bool addTable(const QString &formatAndHeader, QString *error = nullptr);
-    // One body row of the current table, one text per column. A row with more cells than
-    // columns keeps the surplus in its last cell, so nothing is lost; missing cells are empty.
+    // One body row of the current table, one text per column (kept by the document). A row
+    // with more cells than columns keeps the surplus in its last cell, so nothing is lost;
+    // missing cells are empty.
     void addTableRow(const QStringList &cells);
     // Body rows in row syntax ("a|b|c;d|e|f;").
     void addTableRows(const QString &rowsText);
+    // `count` body rows of the current table from a source: `cells(row)` must give the
+    // same texts every time it is asked, as long as the document lives; it is read in row
+    // order while laying out and again for each page drawn. Nothing of the rows is kept.
+    using RowCells = std::function<QStringList(int row)>;
+    void addTableRows(int count, const RowCells &cells);
     void endDoc();
     bool isFinished() const { return m_finished; }
 
@@ -115,22 +125,35 @@ private:
         PrintTableFormat format;
         double left = 0;
         Row header;
-        QList<Row> rows;
+        int rowCount = 0;
+        RowCells source;         // rows from a source, or
+        QList<QStringList> kept; // rows handed over one by one
     };
     struct Overlay
     {
         QPointF pos;
         QString text;
     };
+    // Rows first .. first + count - 1 of a table, below the table's header at y.
+    struct Run
+    {
+        int table = 0;
+        double y = 0;
+        int first = 0;
+        int count = 0;
+    };
     struct Page
     {
-        QList<Placed> items;
+        QList<Run> runs;
         QList<Overlay> overlays;
     };
 
     Row makeRow(const Table &table, QStringList cells) const;
+    Row bodyRow(int table, int row) const;
     void newPage();
-    void place(int table, int row, double height);
+    // Starts a run of `table` with its header at the current height.
+    void placeHeader(int table);
+    void placeRow(int table, double height);
     void drawRow(QPainter *painter, const Table &table, const Row &row, double y,
                  bool isHeader) const;
     double contentTop() const { return m_layoutMargins.top; }

@@ -262,18 +262,33 @@ QString frm_drucken::headerRowText(const Texts &texts)
     return header.join(QLatin1Char('|'));
 }
 
-QStringList frm_drucken::bodyRowCells(const QAbstractItemModel &grid, int row)
+namespace {
+
+template <typename Cell> QStringList printedCells(const Cell &cell)
 {
     QStringList cells;
-    cells.reserve(int(kPrintedGridColumns.size()));
-    for (const int column : kPrintedGridColumns) {
-        QString text = grid.index(row, column).data(Qt::DisplayRole).toString();
+    cells.reserve(int(frm_drucken::kPrintedGridColumns.size()));
+    for (const int column : frm_drucken::kPrintedGridColumns) {
+        QString text = cell(column);
         // ";" ends a row in the table syntax; the text lines may contain one.
         if (column >= 12 && column <= 14)
             text.replace(QLatin1Char(';'), QLatin1Char(','));
         cells << text;
     }
     return cells;
+}
+
+} // namespace
+
+QStringList frm_drucken::bodyRowCells(const QAbstractItemModel &grid, int row)
+{
+    return printedCells(
+        [&](int column) { return grid.index(row, column).data(Qt::DisplayRole).toString(); });
+}
+
+QStringList frm_drucken::bodyRowCells(const GridRowSource &rows, int row)
+{
+    return printedCells([&](int column) { return rows.cellText(row, column); });
 }
 
 void frm_drucken::buildDocument()
@@ -287,10 +302,13 @@ void frm_drucken::buildDocument()
 
     m_document.startDoc();
     m_document.addTable(kTableFormat + headerRowText(m_texts));
-    if (const QAbstractItemModel *grid = m_source.grid.data()) {
-        const int rows = grid->rowCount();
-        for (int r = 0; r < rows; ++r)
-            m_document.addTableRow(bodyRowCells(*grid, r));
+    // The rows are read again for each page drawn: the document keeps none of them.
+    if (const std::shared_ptr<const GridRowSource> rows = m_source.rows) {
+        m_document.addTableRows(rows->rowCount(), [rows](int r) { return bodyRowCells(*rows, r); });
+    } else if (const QAbstractItemModel *grid = m_source.grid.data()) {
+        m_document.addTableRows(grid->rowCount(), [model = m_source.grid](int r) {
+            return model ? bodyRowCells(*model, r) : QStringList();
+        });
     }
     m_document.endDoc();
 

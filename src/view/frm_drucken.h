@@ -1,5 +1,6 @@
 #pragma once
 
+#include "view/GridRowSource.h"
 #include "view/PrintDocument.h"
 #include "view/PrinterCatalog.h"
 
@@ -34,14 +35,17 @@ class frm_drucken : public QDialog
     Q_OBJECT
 
 public:
-    // What is printed. `grid` holds the history grid's event rows in the order the grid
-    // shows them, with the grid's 18 columns; the header row is not part of it.
+    // What is printed: `rows`, the history grid's rows as shown when the window opens, or
+    // else `grid`, a model of the event rows in the order shown, with the grid's 18
+    // columns (the header row is not part of it). Either is read again for every page
+    // drawn, never copied whole.
     struct Source
     {
         QPointer<const QAbstractItemModel> grid;
         QString gFileName;   // full path of the user's history file
         QString versionText; // the main window's version text ("3.4")
         QString programTitle;
+        std::shared_ptr<const GridRowSource> rows = nullptr;
     };
 
     // The table layout of the printout: 15 columns, 15577 twips.
@@ -68,6 +72,7 @@ public:
     static QString headerRowText(const Texts &texts);
     // The printed cells of one grid row; ";" in the three text lines becomes ",".
     static QStringList bodyRowCells(const QAbstractItemModel &grid, int row);
+    static QStringList bodyRowCells(const GridRowSource &rows, int row);
     static int ZoomOut(int zoom);
     static int ZoomIn(int zoom);
     // Checks a typed page range. 0 and the pages when usable, else the id of the text

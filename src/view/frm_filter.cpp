@@ -202,24 +202,16 @@ void frm_filter::runQuery(bool reset)
                         + m_filter->toPlainText()
                         + QStringLiteral(" order by TableauAdresse, Start_Datum, Stop_Datum");
 
+    // The clause is checked at once, without reading a row (a clause the database refuses
+    // is reported before the window closes); the grid then shows the result, a large one
+    // read in the background. The selection runs read-only: whatever the clause says, the
+    // file stays as it is.
+    std::vector<qint64> none;
     bool ok = false;
-    if (m_store.gDatabase) {
-        // The selection itself runs read-only: whatever the clause says, the file stays as it is.
-        auto result = m_store.gDatabase->openRecordset(sql);
-        if (result) {
-            std::unique_ptr<Recordset> previous = std::move(m_store.gHistoryRecordset);
-            m_store.gHistoryRecordset = std::move(result);
-            m_history.ClearHistoryGrid();
-            ok = m_history.FillHistoryGrid();
-            if (!ok) {
-                // Back to what was shown before.
-                m_store.gHistoryRecordset = std::move(previous);
-                m_history.ClearHistoryGrid();
-                m_history.FillHistoryGrid();
-            }
-        }
-    }
-    if (!ok) {
+    if (m_store.gDatabase && m_store.gDatabase->selectRowIds(sql, 0, &none)) {
+        ok =
+            m_history.ShowRecords(sql, frm_Historiendaten::Purpose::Filter); // reports its failures
+    } else {
         ViewPointer::restoreDefault();
         m_asker.message(m_texts.ResText(kSqlErrorId), messageTitle(), Asker::Icon::Critical,
                         Asker::Buttons::Ok, true);

@@ -24,8 +24,9 @@ QString program(const char *name)
     return QStringLiteral(QVR_BINARY_DIR "/bin/") + QLatin1String(name);
 }
 
-// Rows of HISTORY in a saved file, -1 when there is no such file.
-int historyRows(const QString &path)
+// Rows of HISTORY in a saved file (of one panel address when given), -1 when there is no
+// such file.
+int historyRows(const QString &path, int panel = 0)
 {
     if (!QFile::exists(path))
         return -1;
@@ -34,8 +35,17 @@ int historyRows(const QString &path)
         Database::open(path, QString(), Database::Access::ReadOnly, &error);
     if (!db)
         return -2;
-    std::unique_ptr<Recordset> rs = db->openRecordset(QStringLiteral("Select * From HISTORY"), &error);
+    std::unique_ptr<Recordset> rs = db->openRecordset(
+        QStringLiteral("Select * From HISTORY") +
+            (panel ? QStringLiteral(" Where TableauAdresse=%1").arg(panel) : QString()),
+        &error);
     return rs ? rs->recordCount() : -2;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // A settings file that makes `dir` the installation folder.
@@ -90,6 +100,8 @@ private slots:
     void failedSaveKeepsWorkingCopy();
     void interrupted_data();
     void interrupted();
+    void site_data();
+    void site();
 };
 
 void TestCli::readout_data()
@@ -123,6 +135,9 @@ void TestCli::readout_data()
     QTest::newRow("address out of range")
         << zl << QStringList{"--connection", "USB", "--address", "100"} << 1 << 1
         << "qvr-history-cli readout" << -1;
+    QTest::newRow("reversed range in a list")
+        << zl << QStringList{"--connection", "USB", "--address", "5,7-3"} << 1 << 1
+        << "Invalid address list: 5,7-3" << -1;
     QTest::newRow("unknown connection")
         << zl << QStringList{"--connection", "COM", "--address", "17"} << 1 << 1
         << "qvr-history-cli readout" << -1;
@@ -214,10 +229,6 @@ void TestCli::interrupted_data()
 void TestCli::interrupted()
 {
     QFETCH(int, signo);
-    const auto contents = [](const QString &path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
     QTemporaryDir dir;
     const QString settings = settingsIn(dir);
     const QString file = dir.filePath(QStringLiteral("panel.his"));
@@ -257,6 +268,86 @@ void TestCli::interrupted()
     QVERIFY2(sent.contains("-----> :;017:LCDST&") && sent.contains("<- ::100:MAST 1&") &&
                  sent.contains("-----> ::101:&"),
              sent.right(400).constData());
+}
+
+void TestCli::site_data()
+{
+    QTest::addColumn<QString>("site");      // the simulated panels
+    QTest::addColumn<QString>("addresses"); // the list read out
+    QTest::addColumn<QString>("stopAt");    // SIGINT once the bus log shows this
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("output");
+    QTest::addColumn<QList<int>>("rows"); // HISTORY rows of the panels at 3, 5 and 17
+    QTest::addColumn<int>("takeovers");   // the PC got the bus from the master this often
+
+    QTest::newRow("three classes and a silent address")
+        << "3:ZL,5:PV,17:RQ"
+        << "3-5,17"
+        << "" << 3
+        << QStringList{"Panel 4 of 4, address 17", "Address 3 (ZL 2900): 6 entries read",
+                       "Address 4: The device is not responding! Please try again.",
+                       "Address 5 (PV 370): 6 entries read", "Address 17 (RQ 6150): 6 entries read"}
+        << QList<int>{6, 6, 6} << 4;
+    QTest::newRow("stopped during the second panel")
+        << "3:ZL,5:PV:300,17:RQ"
+        << "3,5,17"
+        << ":;005:LCDRH 003" << 130
+        << QStringList{"Address 3 (ZL 2900): 6 entries read", "Address 5: stopped, nothing kept",
+                       "Address 17: not read", "the panels read before have been saved"}
+        << QList<int>{6, 0, 0} << 2;
+}
+
+// Several panels behind one master into one file: the bus goes back to the master between
+// two panels, a silent address is reported and skipped, a stop keeps the panels before.
+void TestCli::site()
+{
+    QFETCH(QString, site);
+    QFETCH(QString, addresses);
+    QFETCH(QString, stopAt);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, output);
+    QFETCH(QList<int>, rows);
+    QFETCH(int, takeovers);
+
+    QTemporaryDir dir;
+    const QString settings = settingsIn(dir);
+    const QString file = dir.filePath(QStringLiteral("site.his"));
+    const QString log = dir.filePath(QStringLiteral("logdata.txt"));
+    Panel sim;
+    QVERIFY(sim.start({"--site", site, "--entries", "6", "--master", "100"}));
+    QProcess cli;
+    cli.setProcessChannelMode(QProcess::MergedChannels);
+    cli.setChildProcessModifier([] { std::signal(SIGINT, SIG_DFL); });
+    cli.start(program("qvr-history-cli"),
+              {"readout", "--port", sim.path(), "--file", file, "--settings", settings,
+               "--connection", "int.", "--address", addresses, "--baud", "9600", "--lang", "en"});
+    if (!stopAt.isEmpty()) {
+        QTRY_VERIFY_WITH_TIMEOUT(contents(log).contains(stopAt.toLatin1()), 30000);
+        QVERIFY(::kill(pid_t(cli.processId()), SIGINT) == 0);
+    }
+    QVERIFY(cli.waitForFinished(60000));
+    const QString out = QString::fromLocal8Bit(cli.readAll());
+    QVERIFY2(cli.exitStatus() == QProcess::NormalExit && cli.exitCode() == exitCode,
+             qPrintable(out));
+    for (const QString &line : output)
+        QVERIFY2(out.contains(line), qPrintable(out));
+    QCOMPARE((QList<int>{historyRows(file, 3), historyRows(file, 5), historyRows(file, 17)}), rows);
+    QCOMPARE(historyRows(file), rows[0] + rows[1] + rows[2]);
+    // Between two panels the master's query to the PC went unanswered once, so the
+    // master polled round again before the PC took the bus for the next panel.
+    int panels = 0;
+    int queries = 0;
+    for (const QByteArray &line : contents(log).split('\n')) {
+        if (line.startsWith("<- :;101:MAST?")) {
+            ++queries;
+        } else if (line.startsWith("-----> ::101:MAST 1&")) {
+            QVERIFY2(panels == 0 || queries >= 2, qPrintable(QString::number(panels)));
+            ++panels;
+        } else if (line.startsWith("-----> ::101:&")) {
+            queries = 0;
+        }
+    }
+    QCOMPARE(panels, takeovers);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -204,25 +204,25 @@ void TestReadout::secondReadoutOverwrites()
 
 void TestReadout::fileRefuses_data()
 {
-    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<QString>("fault");
     QTest::addColumn<QList<int>>("messages");
     QTest::addColumn<QList<int>>("temp");
 
-    // The fourth entry cannot be stored: the panel is released and nothing is merged.
+    // The fourth entry cannot be stored (it collides with the third): the panel is
+    // released and nothing is merged.
     QTest::newRow("entry refused by the file")
-        << "CREATE TRIGGER refuse BEFORE INSERT ON TEMP WHEN NEW.ParameterNummer = 7 "
-           "BEGIN SELECT RAISE(ABORT, 'disk full'); END"
+        << "CREATE UNIQUE INDEX refuse ON TEMP (TableauAdresse) WHERE ParameterNummer IN (0, 7)"
         << QList<int>{30050} << QList<int>{12, 12, 0};
     // The merge fails as a whole: HISTORY stays as it was, TEMP keeps the read-out.
-    QTest::newRow("merge refused by the file")
-        << "CREATE TRIGGER refuse BEFORE INSERT ON HISTORY "
-           "BEGIN SELECT RAISE(ABORT, 'disk full'); END"
-        << QList<int>{31100} << QList<int>{12, 12, 0, 7};
+    QString refusing = HistorySchema::eventTable(QStringLiteral("HISTORY")).createSql();
+    refusing.insert(refusing.size() - 1, QStringLiteral(", CHECK (0)"));
+    QTest::newRow("merge refused by the file") << QStringLiteral("DROP TABLE HISTORY; ") + refusing
+                                               << QList<int>{31100} << QList<int>{12, 12, 0, 7};
 }
 
 void TestReadout::fileRefuses()
 {
-    QFETCH(QString, trigger);
+    QFETCH(QString, fault);
     QFETCH(QList<int>, messages);
     QFETCH(QList<int>, temp);
 
@@ -230,7 +230,7 @@ void TestReadout::fileRefuses()
     const PanelScenario s = scenarioFrom(kZl, &error);
     ReadoutRig rig(s, QStringLiteral("USB"), QStringLiteral("9600"));
     QVERIFY2(rig.ready, qPrintable(rig.error));
-    QVERIFY2(rig.store.gDatabase->execute(trigger, &error), qPrintable(error));
+    QVERIFY2(rig.store.gDatabase->execute(fault, &error), qPrintable(error));
     QVERIFY(rig.run(s.address));
     QCOMPARE(rig.presenter.messages, messages);
     QVERIFY(rig.presenter.closed);

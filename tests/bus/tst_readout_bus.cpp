@@ -1,3 +1,5 @@
+#include "bus/BusSearch.h"
+#include "bus/SiteReadout.h"
 #include "readout_helper.h"
 
 #include <QTest>
@@ -39,6 +41,8 @@ private slots:
     void silentPanel();
     void stop_data();
     void stop();
+    void search_data();
+    void search();
 };
 
 void TestReadoutBus::takeover_data()
@@ -311,6 +315,68 @@ void TestReadoutBus::stop()
     QCOMPARE(rig.sim->masterHoldsBus(), masterHasBus);
     QVERIFY(!rig.line.host().isOpen());
     QVERIFY(!rig.engine->running());
+}
+
+void TestReadoutBus::search_data()
+{
+    QTest::addColumn<QString>("baud");
+    QTest::addColumn<int>("turnaround"); // ms from the request to the answer of the panel at 2
+    QTest::addColumn<QString>("panel");  // its identification, type and model
+    QTest::addColumn<QList<int>>("found");
+
+    // The window, from the send: 48 characters' time plus 30 ms, 80 ms at 9600 baud and
+    // 39 ms at 57600. Request and answer take 39 ms and 8 ms of it on the line, each
+    // rounded up to whole milliseconds.
+    QTest::newRow("9600, answer inside the window") << "9600" << 40 << "ZL 2900" << QList<int>{2};
+    QTest::newRow("9600, answer just after it") << "9600" << 43 << "ZL 2900" << QList<int>{};
+    QTest::newRow("57600, inside") << "57600" << 29 << "RQ 370" << QList<int>{2};
+    QTest::newRow("57600, just after") << "57600" << 32 << "RQ 370" << QList<int>{};
+    QTest::newRow("not a supported panel") << "9600" << 0 << "ZL 9999" << QList<int>{};
+}
+
+// The search takes the bus from the master, asks every address once with an answer window
+// chosen from the baud rate, and hands the bus back well within 20 s for 99 addresses.
+void TestReadoutBus::search()
+{
+    QFETCH(QString, baud);
+    QFETCH(int, turnaround);
+    QFETCH(QString, panel);
+    QFETCH(QList<int>, found);
+
+    const QStringList id = panel.split(' ');
+    ReadoutRig rig(
+        scenario(QStringLiteral("panel class=ZL address=2 type=%1 model=%2\n").arg(id[0], id[1]) +
+                 kMaster + "queries=\":;101:MAST?\"\n" +
+                 QStringLiteral("timing turnaround=%1\n").arg(turnaround)),
+        QStringLiteral("int."), baud, true);
+    QVERIFY2(rig.ready, qPrintable(rig.error));
+    bool failed = false;
+    rig.link->OpenBusPort(failed);
+    QVERIFY(!failed);
+    rig.driver = std::make_unique<PanelSimDriver>(*rig.sim, rig.line.device(), rig.clock);
+    BusSearch search(*rig.link, rig.clock);
+    QList<qint64> asked;
+    search.asking = [&](int, int, int) { asked << rig.clock.nowMs(); };
+    bool over = false;
+    search.finished = [&] { over = true; };
+    QList<int> all;
+    bool every = false;
+    QVERIFY(SiteReadout::ParseAddressList("all", &all, &every));
+    search.start(all);
+    QVERIFY(rig.clock.runUntil([&] { return over; }, 60000));
+
+    QList<int> addresses;
+    for (const BusSearch::Panel &p : search.panels())
+        addresses << p.address;
+    QCOMPARE(addresses, found);
+    QCOMPARE(asked.size(), 99);
+    // A silent address costs the pause before the send and the window.
+    QCOMPARE(asked[1] - asked[0], BusLink::kPauseMs + BusSearch::answerWindowMs(baud.toInt()));
+    QCOMPARE(search.endMessage(), 0);
+    QVERIFY(rig.sim->masterHoldsBus());
+    const qint64 held = rig.sim->stats().masterReleasedMs;
+    QVERIFY2(held > 0 && held < 20000, qPrintable(QString::number(held)));
+    QVERIFY(!rig.line.host().isOpen());
 }
 
 QTEST_GUILESS_MAIN(TestReadoutBus)

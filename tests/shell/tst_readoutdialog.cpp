@@ -19,10 +19,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
@@ -169,6 +171,7 @@ private slots:
     void demoOverPseudoTerminal();
     void addressLabelAndList_data();
     void addressLabelAndList();
+    void sitePanels();
 };
 
 void TestReadoutDialog::wholeReadoutFromMenu()
@@ -428,6 +431,53 @@ void TestReadoutDialog::addressLabelAndList()
     QCOMPARE(r.line.host().openCount(), opens);
     dialog.reject();
     QVERIFY(!r.line.host().isOpen());
+}
+
+// Several panels: the bus searched, the panels found read one after the other into the
+// file, one summary, the save question.
+void TestReadoutDialog::sitePanels()
+{
+    Rig r(zl(20));
+    r.sim->addPanel(PanelScenario::generate(PanelScenario::Layout::PV, 12, 5, 5));
+    r.f.asker().answers << Asker::Answer::Ok << Asker::Answer::Ok << Asker::Answer::Yes;
+    r.f.asker().saveNames << r.f.path("site.his");
+    QString list;
+    int step = 0;
+    QTimer user;
+    connect(&user, &QTimer::timeout, [&] {
+        auto *dlg = qobject_cast<frm_Daten_empfangen *>(QApplication::activeModalWidget());
+        if (!dlg || (step == 0 && !r.line.host().isOpen()))
+            return;
+        auto *start = dlg->findChild<QPushButton *>("Command1(0)");
+        auto *second = dlg->findChild<QPushButton *>("Command1(1)");
+        if (step == 0) {
+            dlg->findChild<QRadioButton *>("optMehrereGeraete")->click();
+            dlg->findChild<QPushButton *>("cmdBusSuchen")->click();
+            step = 1;
+        } else if (step == 1 && start->isEnabled()) {
+            list = dlg->findChild<QLineEdit *>("txtAdressliste")->text();
+            start->click();
+            step = 2;
+        } else if (step == 2 && second->text() == QLatin1String("OK")) {
+            second->click();
+        } else {
+            r.clock.advance(25);
+        }
+    });
+    user.start(0);
+
+    r.w().runFileCommand(1);
+
+    QCOMPARE(list, QString("5,17"));
+    QCOMPARE(
+        r.f.asker().messageTexts(),
+        (QStringList{"Panels found:\nAddress 5: PV 370, class PV\nAddress 17: ZL 2900, class ZL",
+                     "Read-out results:\nAddress 5 (PV 370): 12 entries read\n"
+                     "Address 17 (ZL 2900): 20 entries read",
+                     kSave, "save"}));
+    QCOMPARE(ShellFixture::historyRows(r.f.path("site.his")), 32);
+    QVERIFY(!r.line.host().isOpen());
+    QVERIFY(r.w().menuBar()->isEnabled());
 }
 
 QTEST_MAIN(TestReadoutDialog)

@@ -1,10 +1,13 @@
 // New, open, save and save-as of history files: names of files and working copies, the
 // caption, files that are not history files or in use, names that end in "tmp", other
-// files under working copies' names, failed saves and the save question.
+// files under working copies' names, failed saves, the save question, and files whose
+// schema holds objects of the user's.
 
+#include "store_test_helper.h"
 #include "tst_historyfile_helper.h"
 
 #include "store/HistoryFileCopy.h"
+#include "store/HistoryMerge.h"
 #include "store/HistorySchema.h"
 #include "store/WorkingCopy.h"
 
@@ -209,6 +212,8 @@ private slots:
     void saveQuestion();
     void completedNameIsNotOverwrittenUnasked_data();
     void completedNameIsNotOverwrittenUnasked();
+    void foreignSchema_data();
+    void foreignSchema();
 
 private:
     QTemporaryDir m_cache;
@@ -832,6 +837,112 @@ void TestHistoryFile::completedNameIsNotOverwrittenUnasked()
     QCOMPARE(f.asker.messages.size(), 1);
     QCOMPARE(f.file.gFileCancelled, !replace);
     QCOMPARE(rowCount(existing), replace ? 1 : 7);
+}
+
+void TestHistoryFile::foreignSchema_data()
+{
+    // `schema` runs on a history file holding events of panels 3 and 5 ("%F": the event
+    // fields); `message`: what the one message says ("": none); `merges`: whether a
+    // read-out of panel 7 reaches HISTORY.
+    QTest::addColumn<QString>("schema");
+    QTest::addColumn<bool>("opens");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("merges");
+    QTest::newRow("trigger on TEMP insert")
+        << "CREATE TRIGGER Purge AFTER INSERT ON TEMP BEGIN DELETE FROM HISTORY WHERE "
+           "TableauAdresse <> new.TableauAdresse; "
+           "INSERT INTO LumoHistory (Version) VALUES ('9'); END"
+        << true << "Triggers: Purge\nThey are kept" << true;
+    QTest::newRow("trigger on HISTORY update")
+        << "CREATE TRIGGER Stamp AFTER UPDATE ON HISTORY BEGIN UPDATE HISTORY SET Text1 = 'x' "
+           "WHERE TableauAdresse <> new.TableauAdresse; END"
+        << true << "Triggers: Stamp" << true;
+    QTest::newRow("view in HISTORY's place")
+        << "ALTER TABLE HISTORY RENAME TO Events; "
+           "CREATE VIEW HISTORY AS SELECT * FROM Events WHERE TableauAdresse <> 5"
+        << false << "(HISTORY)" << false;
+    // The partial index is SQLite's LIKE, which does not fold 'Ä' to 'ä'.
+    QTest::newRow("table, view, index")
+        << "CREATE TABLE Notes (Note TEXT NOT NULL); INSERT INTO Notes VALUES ('mine'); "
+           "CREATE VIEW Report AS SELECT count(*) AS n FROM HISTORY; "
+           "CREATE INDEX Fire ON HISTORY (ParameterNummer) WHERE Text1 LIKE 'ä%'"
+        << true << "Tables: Notes\nViews: Report\nIndexes: Fire" << true;
+    QTest::newRow("CHECK refusing new rows")
+        << "DROP TABLE HISTORY; CREATE TABLE HISTORY (%F, CHECK (Text6 IS 'kept')); INSERT INTO "
+           "HISTORY (TableauAdresse, ParameterNummer, Text6) VALUES (3, 0, 'kept'), (5, 1, 'kept')"
+        << true << "table HISTORY of the file does not accept" << false;
+    QTest::newRow("extra NOT NULL field")
+        << "DROP TABLE TEMP; CREATE TABLE TEMP (%F, Operator TEXT NOT NULL)" << true
+        << "table TEMP of the file does not accept" << false;
+    QTest::newRow("other declared types")
+        << "DROP TABLE TEMP; CREATE TABLE TEMP AS SELECT * FROM HISTORY WHERE 0" << true << ""
+        << true;
+    QTest::newRow("date declared as text") << "ALTER TABLE TEMP RENAME COLUMN Start_Datum TO Old; "
+                                              "ALTER TABLE TEMP ADD COLUMN Start_Datum TEXT"
+                                           << false << "(TEMP.Start_Datum)" << false;
+    QTest::newRow("own page size") << "PRAGMA page_size = 512; VACUUM" << true << "" << true;
+}
+
+// Nothing of a file's schema runs while it is opened, read into, filtered and saved; the
+// user's objects are told once and kept; what cannot work is refused with one message.
+void TestHistoryFile::foreignSchema()
+{
+    QFETCH(QString, schema);
+    QFETCH(bool, opens);
+    QFETCH(QString, message);
+    QFETCH(bool, merges);
+    QTemporaryDir dir;
+    const QString his = dir.filePath(QStringLiteral("x.his"));
+    makeHistoryFile(his, 2, 3);
+    const QString fields = HistorySchema::eventFieldNames().join(QStringLiteral(", "));
+    schema.replace(QStringLiteral("%F"), fields);
+    QVERIFY(execOn(his, "INSERT INTO HISTORY (TableauAdresse, ParameterNummer, Text1) "
+                        "VALUES (5, 1, 'Ärger');" +
+                            schema));
+    // Every event of the other panels, and LumoHistory.
+    const QString keptSql = QStringLiteral(
+        "SELECT TableauAdresse || '/' || ParameterNummer || '/' || ifnull(Text1, '') FROM HISTORY "
+        "WHERE TableauAdresse <> 7 UNION ALL SELECT Version || Geraet FROM LumoHistory");
+    const QString objectsSql = QStringLiteral("SELECT sql FROM sqlite_master WHERE sql NOT NULL");
+    const QStringList kept = query(his, keptSql);
+    const QStringList objects = query(his, objectsSql);
+    const int events = rowCount(his) + (merges ? 1 : 0);
+    const QByteArray before = fileHash(his);
+
+    FileFixture f(dir.path());
+    QString path = his;
+    QCOMPARE(f.ops.OpenHistoryFile(path), opens);
+    if (opens) {
+        // A read-out of panel 7 as the engine and the decoders write it, merged; a filter.
+        QVERIFY(f.store.gDatabase->execute(QStringLiteral("DELETE FROM TEMP")));
+        QVERIFY(HistorySchema::OpenTable(f.store, QStringLiteral("TEMP")));
+        Recordset &temp = *f.store.gTempRecordset;
+        const storetest::Values event = storetest::HistoryFileFixture::event(
+            7, 1, storetest::at(2026, 12, 5), {{QStringLiteral("Text1"), QStringLiteral("Ärger")}});
+        bool stored = temp.addNew();
+        for (auto it = event.cbegin(); it != event.cend(); ++it)
+            stored = stored && temp.setField(it.key(), it.value());
+        QCOMPARE(stored && temp.update() && HistoryMerge::MergeTempIntoHistory(f.store), merges);
+        const std::unique_ptr<Recordset> filtered = f.store.gDatabase->openRecordset(
+            QStringLiteral("Select * From HISTORY WHERE TableauAdresse>0 order by TableauAdresse"));
+        QVERIFY(filtered);
+        QCOMPARE(filtered->recordCount(), events);
+        QCOMPARE(fileHash(his), before);
+
+        f.file.gNewData = true;
+        QVERIFY(f.ops.SaveHistoryFile());
+        QCOMPARE(query(his, keptSql), kept);
+        QCOMPARE(rowCount(his), events);
+        const QStringList saved = query(his, objectsSql);
+        for (const QString &object : objects)
+            QVERIFY2(saved.contains(object), qPrintable(object));
+        QCOMPARE(query(his, QStringLiteral("PRAGMA integrity_check")), QStringList{"ok"});
+    } else {
+        QCOMPARE(fileHash(his), before);
+    }
+    QCOMPARE(f.asker.messages.size(), message.isEmpty() ? 0 : 1);
+    QVERIFY2(f.asker.messages.join(QString()).contains(message),
+             qPrintable(f.asker.messages.join(QString())));
 }
 
 QTEST_GUILESS_MAIN(TestHistoryFile)

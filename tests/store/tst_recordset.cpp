@@ -53,17 +53,11 @@ void tst_Recordset::orderAndTiebreak()
         seen << tag(rs);
     // Panel, start, parameter; r1 and r3 are equal in every sort field: storage order.
     QCOMPARE(seen, (QStringList{"r1", "r3", "r4", "r2", "r0"}));
-    QStringList column;
-    for (const QVariant &v : rs.columnValues(rs.fieldIndex("Text6")))
-        column << v.toString();
-    QCOMPARE(column, seen);
     QCOMPARE(rs.absolutePosition(), -1);
     QVERIFY(!rs.moveNext());  // past the end is an error, not a crash
 
     QVERIFY(rs.setAbsolutePosition(3));
     QCOMPARE(tag(rs), QString("r2"));
-    QCOMPARE(rs.valueAt(0, rs.fieldIndex("Text6")).toString(), QString("r1"));
-    QCOMPARE(tag(rs), QString("r2"));  // reading another row does not move
     QVERIFY(!rs.setAbsolutePosition(5));
     QVERIFY(rs.moveLast());
     QCOMPARE(tag(rs), QString("r0"));

@@ -261,25 +261,33 @@ private slots:
     {
         QTest::addColumn<Steps>("steps");
         QTest::addColumn<QStringList>("panels");
-        QTest::newRow("warnings") << Steps{"7;2;Warn;0"} << QStringList{"0", "1", "3"};
-        QTest::newRow("text pattern ignores case") << Steps{"14;2;tür*;0"} << QStringList{"2", "3"};
-        QTest::newRow("or") << Steps{"0;2;3;2", "7;2;Alarm;0"} << QStringList{"2", "3"};
-        QTest::newRow("nothing matches") << Steps{"0;1;50;0"} << QStringList{};
+        QTest::addColumn<bool>("background");
+        QTest::newRow("warnings") << Steps{"7;2;Warn;0"} << QStringList{"0", "1", "3"} << false;
+        QTest::newRow("text pattern ignores case")
+            << Steps{"14;2;tür*;0"} << QStringList{"2", "3"} << false;
+        QTest::newRow("or") << Steps{"0;2;3;2", "7;2;Alarm;0"} << QStringList{"2", "3"} << false;
+        QTest::newRow("nothing matches") << Steps{"0;1;50;0"} << QStringList{} << false;
+        QTest::newRow("or in the background")
+            << Steps{"0;2;3;2", "7;2;Alarm;0"} << QStringList{"2", "3"} << true;
+        QTest::newRow("nothing in the background") << Steps{"0;1;50;0"} << QStringList{} << true;
     }
 
     void filterShowsMatchingEvents()
     {
         QFETCH(Steps, steps);
         QFETCH(QStringList, panels);
+        QFETCH(bool, background);
         FilterWindow w;
         QVERIFY(w.fx->create());
         QVERIFY(w.addEvents());
+        w.fx->view.backgroundFrom = background ? 0 : 1000;
         QVERIFY(w.reopen());
-        QCOMPARE(w.panels(), (QStringList{"0", "1", "2", "3"}));
+        QTRY_COMPARE(w.panels(), (QStringList{"0", "1", "2", "3"}));
         for (const QString &s : steps)
             w.step(s);
         w.dlg->cmd_1_Click(1);
         QCOMPARE(w.dlg->result(), int(QDialog::Accepted));
+        QTRY_VERIFY(!w.history->isBusy());
         QCOMPARE(w.panels(), panels);
         QCOMPARE(w.fx->store.gHistoryRecordset->recordCount(), panels.size());
         QVERIFY(w.fx->asker.messages.isEmpty());

@@ -1,14 +1,18 @@
 #include "grid_test_helper.h"
 
+#include "view/GridRowSource.h"
 #include "view/HistoryGridModel.h"
 #include "view/frm_Historiendaten.h"
+#include "view/frm_drucken.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 using namespace qvr;
@@ -21,6 +25,27 @@ namespace {
 const QDateTime kStart(QDate(2026, 12, 5), QTime(14, 3, 0));
 const QDateTime kQuit(QDate(2026, 12, 5), QTime(14, 7, 30));
 const QDateTime kStop(QDate(2026, 12, 6), QTime(8, 0, 0));
+
+// The sort the grid did in memory before the database sorted: stable, by the cell's
+// number (empty cells first) or its case-folded text. The reference of the order test.
+void referenceSort(std::vector<qsizetype> &order, const std::vector<GridRecord> &records,
+                   const GridCellFormatter &fmt, int column, bool numeric, bool descending)
+{
+    const size_t n = records.size();
+    std::vector<std::pair<bool, double>> numbers(n);
+    std::vector<QString> texts(n);
+    for (size_t i = 0; i < n; ++i) {
+        const auto k = fmt.numericKey(records[i], qsizetype(i), column);
+        numbers[i] = {k.has_value(), k.value_or(0.0)};
+        texts[i] = fmt.cellText(records[i], qsizetype(i), column).toCaseFolded();
+    }
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        if (descending)
+            std::swap(a, b);
+        return numeric ? numbers[size_t(a)] < numbers[size_t(b)]
+                       : texts[size_t(a)] < texts[size_t(b)];
+    });
+}
 
 struct Window
 {
@@ -412,6 +437,160 @@ private slots:
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
         QCOMPARE(spy.size(), 1);
         QCOMPARE(win.fx->store.gHistoryRecordset->field("TableauAdresse").toInt(), 5);
+    }
+
+    // Random files with duplicates, nulls, umlauts and equal keys: after every header
+    // click the database's order is exactly the order of the old in-memory sort.
+    void databaseOrderEqualsMemoryOrder_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        QTest::addColumn<bool>("background");
+        for (quint32 seed : {1u, 2u, 3u}) {
+            QTest::addRow("seed %u", seed) << seed << false;
+            QTest::addRow("seed %u in the background", seed) << seed << true;
+        }
+    }
+
+    void databaseOrderEqualsMemoryOrder()
+    {
+        QFETCH(quint32, seed);
+        QFETCH(bool, background);
+        QRandomGenerator rnd(seed);
+        auto pick = [&](const QVariantList &pool) {
+            return pool.at(int(rnd.bounded(quint32(pool.size()))));
+        };
+        // Umlauts and case, blanks, a device code, DEL and characters on both sides of the
+        // UTF-16 surrogates.
+        QVariantList texts{QVariant(),
+                           QString("T%1r").arg(QChar(18)),
+                           QString("%1b").arg(QChar(0x7F)),
+                           QString("%1a\u00e9").arg(QChar(0x7F)),
+                           QString::fromUtf8("\U0001F600"),
+                           QString(QChar(0xFFFD))};
+        for (const char *t : {"Tür", "TÜR", "tür", "Tor", "Ätna", "äpfel", "Apfel", "  Zebra", "ß",
+                              "SS", "", "   ", "Vorwarnung 1"})
+            texts << QString::fromUtf8(t);
+        const QVariantList values{" 12.5", "9", "100", "-3", QVariant()};
+        const QVariantList types{QVariant(), "", " ABC", "abc", "Typ 2"};
+        Window win;
+        QVERIFY(win.fx->create(seed % 2 ? "PV" : "ZL", QString::number(seed)));
+        for (int i = 0; i < 150; ++i) {
+            auto date = [&] {
+                return QDateTime(QDate(2026, 1, 1 + int(rnd.bounded(3u))),
+                                 QTime(int(rnd.bounded(2u)), 0));
+            };
+            QVariantMap e{{"TableauAdresse", pick({0, 2, 2, -5, QVariant()})},
+                          {"Start_Datum", date()},
+                          {"Quittiert_JN", pick({0, 1, 2})},
+                          {"Quittiert_Datum", date()},
+                          {"Stop_JN", pick({0, 1})},
+                          {"Stop_Datum", date()},
+                          {"Meldeleuchte", pick({0, 1, 2, 3})},
+                          {"Test_JN", pick({0, 1})},
+                          {"Eingang", pick({0, 1, 2, 3})},
+                          {"GeraeteAdresse1", pick({0, 12})},
+                          {"GeraeteAdresse2", pick({2, 255})},
+                          {"Kanal", pick({0, 4, 9})},
+                          {"EIBEingang", pick({0, 1, 7})},
+                          {"Text1", pick(texts)},
+                          {"Text2", pick(texts)},
+                          {"Text3", pick(texts)},
+                          {"AnalogWertMin", pick(values)},
+                          {"AnalogWertMax", pick(values)},
+                          {"geraetetyp", pick(types)}};
+            if (rnd.bounded(5u) == 0)
+                e.insert("Stop_Datum_Sort", QVariant());
+            QVERIFY(win.fx->addEvent(e));
+        }
+        win.fx->view.backgroundFrom = background ? 0 : 1000000;
+        win.open();
+        QTRY_VERIFY(!win.w->isBusy());
+        const Recordset &rs = *win.fx->store.gHistoryRecordset;
+        const GridCellFormatter fmt(win.fx->texts, win.fx->readout.gDeviceClass,
+                                    win.fx->readout.gTextLanguage);
+        const GridRowSource source(win.fx->store, rs.rowIds(), nullptr, fmt);
+        std::vector<GridRecord> records;
+        std::vector<qsizetype> order;
+        for (int p = 0; p < source.rowCount(); ++p) {
+            records.push_back(source.record(p));
+            order.push_back(p);
+        }
+        // Every column, in a random order, then some again.
+        QList<int> clicks;
+        for (int c = 0; c < 18; ++c)
+            clicks.insert(int(rnd.bounded(quint32(clicks.size() + 1))), c);
+        for (int extra = 0; extra < 4; ++extra)
+            clicks << int(rnd.bounded(18u));
+        for (int column : clicks) {
+            const bool descending = win.fx->view.gGridSortOrder == 3;
+            const int key = column == 2 || column == 4 || column == 6 ? column + 1 : column;
+            referenceSort(order, records, fmt, key, column <= 7, descending);
+            win.w->GridClick(0, column);
+            QTRY_VERIFY(!win.w->isBusy());
+            QStringList expected;
+            for (qsizetype p : order)
+                expected << QString::number(p + 1);
+            QCOMPARE(win.numbers(), expected);
+        }
+    }
+
+    // A large file: the first screen of rows, then the rest appended (the view keeps its
+    // place); clicks meanwhile wait for the whole set and then run.
+    void backgroundLoadShowsFirstRowsThenAll()
+    {
+        Window win;
+        QVERIFY(win.fx->create());
+        QVERIFY(win.fx->store.gDatabase->execute(QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1500) "
+            "INSERT INTO HISTORY (TableauAdresse, Meldeleuchte, Text1) SELECT i % 7 + 1, 2, 'T' || "
+            "i FROM n")));
+        win.fx->view.backgroundFrom = 0;
+        win.open();
+        QSignalSpy inserted(win.model(), &QAbstractItemModel::rowsInserted);
+        QSignalSpy detail(win.w.get(), &frm_Historiendaten::detailViewRequested);
+        QList<int> shown;
+        QObject::connect(win.model(), &QAbstractItemModel::modelReset, win.w.get(), [&] {
+            shown << win.model()->rowCount();
+            win.w->GridClick(1, 12); // the first row: panel 1, Nr. 1
+            win.w->GridClick(0, 1);  // panel ascending, then descending
+            win.w->GridClick(0, 1);
+            QCOMPARE(win.model()->cellText(0, 1), QStringLiteral("1"));
+        });
+        QVERIFY(win.w->isBusy());
+        QTRY_VERIFY(!win.w->isBusy());
+        QCOMPARE(shown, QList<int>{1000});
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(inserted.at(0).at(1).toInt(), 1000);
+        QCOMPARE(win.model()->rowCount(), 1500);
+        QCOMPARE(win.fx->store.gHistoryRecordset->recordCount(), 1500);
+        QCOMPARE(win.model()->cellText(0, 1), QStringLiteral("7"));
+        QCOMPARE(detail.size(), 1);
+        QCOMPARE(win.w->statusText(), QStringLiteral("1.500 Ereignisse"));
+    }
+
+    // The printout reads the rows as the grid shows them when it opens (sorted, each with
+    // its "Nr."), again for each page; a later sort of the grid does not change its pages.
+    void printoutReadsRowsAsShown()
+    {
+        Window win;
+        QVERIFY(win.fx->create());
+        for (int i = 1; i <= 3; ++i)
+            QVERIFY(
+                win.fx->addEvent({{"TableauAdresse", i}, {"Text1", QString("T%1").arg(4 - i)}}));
+        win.open();
+        win.w->GridClick(0, 12);
+        frm_drucken print(win.fx->texts, win.fx->asker,
+                          {nullptr, "a.his", "3.4", "T",
+                           std::make_shared<const GridRowSource>(win.model()->rows())},
+                          {});
+        print.load();
+        win.w->GridClick(0, 12);
+        QStringList printed;
+        for (int r = 0; r < 3; ++r)
+            printed << print.document().rowCells(0, r).at(0) +
+                           print.document().rowCells(0, r).at(9);
+        QCOMPARE(printed, (QStringList{"3T1", "2T2", "1T3"}));
+        QCOMPARE(win.model()->cellText(0, 0), QStringLiteral("1"));
     }
 
     void modelContract()

@@ -75,10 +75,41 @@ qint64 PanelSimulator::nextDueMs() const
     return due;
 }
 
+void PanelSimulator::addPanel(PanelScenario panel)
+{
+    panel.master.present = false;
+    panel.timing = m_s.timing;
+    m_site.push_back(std::make_unique<PanelSimulator>(std::move(panel)));
+    m_site.back()->m_line = this;
+}
+
+PanelSimulator *PanelSimulator::panelAt(int address)
+{
+    if (address == m_s.address)
+        return this;
+    for (const auto &p : m_site)
+        if (p->m_s.address == address)
+            return p.get();
+    return nullptr;
+}
+
+PanelSimulator::Stats PanelSimulator::stats() const
+{
+    Stats sum = m_stats;
+    for (const auto &p : m_site) {
+        sum.answers += p->m_stats.answers;
+        sum.turnarounds += p->m_stats.turnarounds;
+    }
+    return sum;
+}
+
 bool PanelSimulator::readoutOver() const
 {
     if (!m_lcdstAnswered)
         return false;
+    for (const auto &p : m_site)
+        if (!p->m_lcdstAnswered)
+            return false;
     return !m_s.master.present || m_masterReturned;
 }
 
@@ -98,10 +129,10 @@ void PanelSimulator::handleFrame(qint64 endMs)
     if (m_recording)
         m_framesFromPc << text;
 
-    if (request && address == m_s.address) {
+    if (PanelSimulator *panel = request ? panelAt(address) : nullptr) {
         if (m_recording)
             m_panelRequests << text;
-        answerPanel(command, param, endMs);
+        panel->answerPanel(command, param, endMs);
     }
     if (m_s.master.present)
         handleMaster(request, address, command, param, endMs);
@@ -214,6 +245,8 @@ void PanelSimulator::handleMaster(bool request, int address, const QString &comm
         ++m_stats.turnarounds;
         send(QStringLiteral("::") + address3(m.address) + QLatin1Char(':'), react);
         m_master = MasterState::Released;
+        m_masterReturned = false;
+        m_releasedAtMs = m_lineFreeMs;
         m_masterNextMs = -1;
         return;
     }
@@ -223,6 +256,9 @@ void PanelSimulator::handleMaster(bool request, int address, const QString &comm
             return;
         ++m_stats.turnarounds;
         send(QStringLiteral("::") + address3(m.address) + QLatin1String(":MAST 1"), react);
+        if (m_master == MasterState::Released && m_releasedAtMs >= 0)
+            m_stats.masterReleasedMs += qint64(std::ceil(double(endMs) - m_releasedAtMs));
+        m_releasedAtMs = -1;
         m_masterReturned = true;
         m_master = MasterState::AwaitAck;
         // Without the acknowledgment it takes the bus up again after a second.
@@ -250,7 +286,9 @@ void PanelSimulator::runMaster(qint64 nowMs)
             }
             const QString query = m.queries[m_queryIndex % m.queries.size()];
             ++m_queryIndex;
+            const qint64 sentBefore = m_stats.charsSent;
             send(query, double(m_masterNextMs));
+            m_stats.pollChars += m_stats.charsSent - sentBefore;
             const qint64 end = qint64(std::ceil(m_lineFreeMs));
             if (query.startsWith(QLatin1String(":;101:MAST?"))) {
                 m_master = MasterState::AwaitReply;
@@ -275,6 +313,10 @@ void PanelSimulator::runMaster(qint64 nowMs)
 
 void PanelSimulator::send(const QString &frameText, double earliestMs, bool badChecksum)
 {
+    if (m_line) {
+        m_line->send(frameText, earliestMs, badChecksum);
+        return;
+    }
     QString full = CompleteFrame(frameText);
     if (badChecksum) {
         // The last checksum character one too high: the sum is off by one.

@@ -8,6 +8,9 @@
 #include <QRandomGenerator>
 #include <QStringList>
 
+#include <memory>
+#include <vector>
+
 namespace qvr {
 
 // A panel (and, when the scenario has one, the bus master station beside it) on one
@@ -19,20 +22,29 @@ namespace qvr {
 // Line timing: with a baud rate, a character takes 10 bits on the line (7E1); an answer
 // starts `turnaroundMs` after the last character of its request and is delivered when
 // its last character would have arrived. Frames never overlap on the line.
+//
+// A site: further panels added with addPanel() share the line, its timing and the master
+// station; each answers the requests to its own address.
 class PanelSimulator
 {
 public:
-    struct Stats {
-        qint64 charsReceived = 0;  // from the PC, valid or not
-        qint64 charsSent = 0;      // by the panel and the master station
-        int framesReceived = 0;    // valid frames from the PC
-        int answers = 0;           // frames the panel answered
-        int turnarounds = 0;       // answers and master reactions, each one turnaround
+    struct Stats
+    {
+        qint64 charsReceived = 0;    // from the PC, valid or not
+        qint64 charsSent = 0;        // by the panel and the master station
+        int framesReceived = 0;      // valid frames from the PC
+        int answers = 0;             // frames the panel answered
+        int turnarounds = 0;         // answers and master reactions, each one turnaround
+        qint64 pollChars = 0;        // of charsSent: the master's own queries
+        qint64 masterReleasedMs = 0; // time the master station was without the bus
     };
 
     explicit PanelSimulator(PanelScenario scenario, quint32 noiseSeed = 1);
 
     const PanelScenario &scenario() const { return m_s; }
+
+    // Another panel on this line, at its own address (its master and timing are ignored).
+    void addPanel(PanelScenario panel);
 
     // The line comes alive: the master station (if any) starts polling.
     void start(qint64 nowMs);
@@ -48,7 +60,7 @@ public:
     qint64 nextDueMs() const;
 
     // Valid frames the PC sent (frame text without "&", checksum and CR LF), in order,
-    // and those of them that were requests to the panel.
+    // and those of them that were requests to a panel.
     const QStringList &framesFromPc() const { return m_framesFromPc; }
     const QStringList &panelRequests() const { return m_panelRequests; }
     // Frames the simulator put on the line, in order, as texts without checksum
@@ -59,7 +71,7 @@ public:
     // polling for days does not fill the memory.
     void setRecording(bool on) { m_recording = on; }
 
-    // The panel acknowledged "LCDST" and the master station (if any) has its role back.
+    // Every panel acknowledged "LCDST" and the master station (if any) has its role back.
     bool readoutOver() const;
     // The bus master station holds the bus (false when there is none).
     bool masterHoldsBus() const
@@ -67,12 +79,15 @@ public:
         return m_s.master.present && m_master != MasterState::Released;
     }
 
-    const Stats &stats() const { return m_stats; }
+    // Counts of the line, the answers of a site's panels included.
+    Stats stats() const;
 
 private:
     enum class MasterState { Polling, AwaitReply, Released, AwaitAck };
 
     void handleFrame(qint64 endMs);
+    // The panel at a bus address: this one or one added to the site; null for none.
+    PanelSimulator *panelAt(int address);
     void answerPanel(const QString &command, const QString &param, qint64 endMs);
     void handleMaster(bool request, int address, const QString &command, const QString &param,
                       qint64 endMs);
@@ -104,7 +119,11 @@ private:
     bool m_started = false;
     qint64 m_masterNextMs = -1; // the next master action (query or giving up waiting)
     int m_queryIndex = 0;
-    bool m_masterReturned = false; // the master answered "MAST? 101"
+    bool m_masterReturned = false; // the master answered "MAST? 101" since its release
+    double m_releasedAtMs = -1;    // the master released the bus then
+
+    std::vector<std::unique_ptr<PanelSimulator>> m_site;
+    PanelSimulator *m_line = nullptr; // a site's panel answers on this simulator's line
 
     QStringList m_framesFromPc;
     QStringList m_panelRequests;

@@ -42,6 +42,49 @@ bool parseRule(const QString &text, PanelScenario::FaultRule::Kind kind,
     return ok;
 }
 
+// "ADDRESS:CLASS[:ENTRIES]" or "ADDRESS:FILE", separated by commas; every address once.
+bool parseSite(const QString &text, int entries, int seed, QList<PanelScenario> *panels,
+               QString *error)
+{
+    QList<int> seen;
+    for (const QString &item : text.split(QLatin1Char(','))) {
+        const qsizetype colon = item.indexOf(QLatin1Char(':'));
+        bool ok = false;
+        const int address = colon > 0 ? item.left(colon).trimmed().toInt(&ok) : 0;
+        const QString what = item.mid(colon + 1).trimmed();
+        const QStringList parts = what.split(QLatin1Char(':'));
+        const QString name = parts.first().toUpper();
+        const bool generated = name == QLatin1String("ZL") || name == QLatin1String("PV") ||
+                               name == QLatin1String("RQ");
+        int count = entries;
+        if (generated && parts.size() == 2)
+            count = parts[1].toInt(&ok);
+        if (!ok || address < 1 || address > 99 || what.isEmpty() || seen.contains(address) ||
+            count < 0 || count > 9999 || (generated && parts.size() > 2)) {
+            *error = QStringLiteral("--site takes ADDRESS:CLASS[:ENTRIES] or ADDRESS:FILE "
+                                    "items, addresses 1 to 99 once each: %1")
+                         .arg(item);
+            return false;
+        }
+        seen << address;
+        PanelScenario panel;
+        if (generated) {
+            const PanelScenario::Layout layout =
+                name == QLatin1String("PV")   ? PanelScenario::Layout::PV
+                : name == QLatin1String("RQ") ? PanelScenario::Layout::RQ
+                                              : PanelScenario::Layout::ZL;
+            panel = PanelScenario::generate(layout, count, quint32(seed + address), address);
+        } else {
+            panel = PanelScenario::load(what, error);
+            if (!error->isEmpty())
+                return false;
+            panel.address = address;
+        }
+        *panels << panel;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -139,11 +182,22 @@ int main(int argc, char *argv[])
     const QCommandLineOption garbage(QStringLiteral("garbage"),
                                      QStringLiteral("Noise on the line before every frame."));
     const QCommandLineOption exitAfter(QStringLiteral("exit-after-readout"),
-                                       QStringLiteral("Exit once a read-out is over."));
-    p.addOptions({device, scenario, writeScenario, klass, type, model, address, entries, seed,
-                  language, baud, turnaround, master, masterQueries, masterPoll, masterKeeps,
-                  silentFrom, badEvery, badChecksum, failCheck, silent, noAnalog, isx,
-                  garbage, exitAfter});
+                                       QStringLiteral("Exit once a read-out is over (on a site: "
+                                                      "once every panel has been read)."));
+    const QCommandLineOption site(
+        QStringLiteral("site"),
+        QStringLiteral("Several panels on the line behind the one master station, e.g. "
+                       "3:ZL,5:PV:200,17:RQ or 5:panel5.txt: ADDRESS:CLASS[:ENTRIES] "
+                       "generates a panel (default --entries entries, seed --seed plus the "
+                       "address), ADDRESS:FILE reads a scenario file. The fault and language "
+                       "options apply to the first panel. Replaces --address, --class, "
+                       "--type, --model and --scenario."),
+        QStringLiteral("list"));
+    p.addOptions({device,      scenario,      writeScenario, klass,       type,       model,
+                  address,     entries,       seed,          language,    baud,       turnaround,
+                  master,      masterQueries, masterPoll,    masterKeeps, silentFrom, badEvery,
+                  badChecksum, failCheck,     silent,        noAnalog,    isx,        garbage,
+                  exitAfter,   site});
     p.process(app);
 
     auto number = [&](const QCommandLineOption &o, int fallback, int lo, int hi, int *out) {
@@ -161,7 +215,19 @@ int main(int argc, char *argv[])
     int addr = 1;
     if (!number(address, 1, 1, 99, &addr))
         return fail(QStringLiteral("--address must be 1 to 99"));
-    if (p.isSet(scenario)) {
+    QList<PanelScenario> sitePanels;
+    if (p.isSet(site)) {
+        for (const QCommandLineOption *o : {&address, &klass, &type, &model, &scenario})
+            if (p.isSet(*o))
+                return fail(QStringLiteral("--site names the panels; --%1 cannot go with it")
+                                .arg(o->names().constFirst()));
+        int count = 0, seedValue = 0;
+        if (!number(entries, 20, 0, 9999, &count) || !number(seed, 1, 0, INT_MAX - 100, &seedValue))
+            return fail(QStringLiteral("--entries must be 0 to 9999 and --seed a number"));
+        if (!parseSite(p.value(site), count, seedValue, &sitePanels, &error))
+            return fail(error);
+        s = sitePanels.takeFirst();
+    } else if (p.isSet(scenario)) {
         s = PanelScenario::load(p.value(scenario), &error);
         if (!error.isEmpty())
             return fail(error);
@@ -246,6 +312,8 @@ int main(int argc, char *argv[])
     if (p.isSet(device))
         s.timing.baud = 0;
     PanelSimulator sim(s);
+    for (PanelScenario &panel : sitePanels)
+        sim.addPanel(std::move(panel));
     sim.setRecording(false);
     PanelSimHost host(sim);
     if (p.isSet(device) ? !host.openDevice(p.value(device), deviceSpeed, &error)
@@ -255,13 +323,15 @@ int main(int argc, char *argv[])
     std::fflush(stdout);
 
     const bool ok = host.run(p.isSet(exitAfter), &error);
-    const PanelSimulator::Stats &st = sim.stats();
+    const PanelSimulator::Stats st = sim.stats();
     std::fprintf(stderr,
                  "qvr-panel-sim: %lld characters received, %lld sent, %d frames received, "
-                 "%d answers, %d turnarounds, %lld characters dropped\n",
+                 "%d answers, %d turnarounds, %lld characters dropped, %lld of the master's "
+                 "queries, master without the bus %lld ms\n",
                  static_cast<long long>(st.charsReceived), static_cast<long long>(st.charsSent),
                  st.framesReceived, st.answers, st.turnarounds,
-                 static_cast<long long>(host.dropped()));
+                 static_cast<long long>(host.dropped()), static_cast<long long>(st.pollChars),
+                 static_cast<long long>(st.masterReleasedMs));
     if (!ok)
         return fail(error);
     return 0;

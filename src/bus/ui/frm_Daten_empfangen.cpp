@@ -1,5 +1,6 @@
 #include "bus/ui/frm_Daten_empfangen.h"
 
+#include "bus/BusSearch.h"
 #include "bus/PortNames.h"
 #include "bus/ReadoutEngine.h"
 #include "bus/ui/BusConnection.h"
@@ -17,6 +18,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -43,9 +45,7 @@ frm_Daten_empfangen::frm_Daten_empfangen(Context context, QWidget *parent)
     m_ctx.readout.gNewData = false;
     m_ctx.readout.gEndReason = 0;
 
-    m_engine = std::make_unique<ReadoutEngine>(m_ctx.bus.link(), m_ctx.readout, m_ctx.store,
-                                               m_ctx.texts, m_ctx.bus.clock(), *this);
-    m_engine->setAppPath(m_ctx.appPath);
+    createEngine();
     m_ctx.bus.link().setAppPath(m_ctx.appPath);
 
     m_timer1 = m_ctx.bus.clock().createTimer();
@@ -66,6 +66,7 @@ frm_Daten_empfangen::frm_Daten_empfangen(Context context, QWidget *parent)
     for (int a = kFirstAddress; a <= kLastAddress; ++a)
         m_combo1->addItem(QString::number(a));
     m_combo1->setCurrentIndex(-1);
+    setSiteTexts();
 }
 
 frm_Daten_empfangen::~frm_Daten_empfangen()
@@ -74,8 +75,18 @@ frm_Daten_empfangen::~frm_Daten_empfangen()
     m_closing = true;
     m_timer1.reset();
     // Whatever closed the dialog, the read-out and the port end with it.
-    m_engine->StopReadout();
+    abortSite();
+    if (m_engine)
+        m_engine->StopReadout();
     m_engine.reset();
+}
+
+void frm_Daten_empfangen::createEngine()
+{
+    // The engine owns the link's handlers while it lives; the site's work makes its own.
+    m_engine = std::make_unique<ReadoutEngine>(m_ctx.bus.link(), m_ctx.readout, m_ctx.store,
+                                               m_ctx.texts, m_ctx.bus.clock(), *this);
+    m_engine->setAppPath(m_ctx.appPath);
 }
 
 void frm_Daten_empfangen::buildControls()
@@ -116,6 +127,7 @@ void frm_Daten_empfangen::buildControls()
     top->addWidget(m_picture1, 0, 2, 2, 1, Qt::AlignRight);
     top->addWidget(m_status, 1, 0, 1, 2);
     top->setColumnStretch(1, 1);
+    buildSiteControls(top);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -198,7 +210,7 @@ void frm_Daten_empfangen::onActivated()
         return;
     if (m_ctx.busyPointer)
         m_ctx.busyPointer(false);
-    if (!m_started) {
+    if (!m_started && !m_search) {
         m_activating = true;
         bool failed = false;
         m_ctx.bus.link().OpenBusPort(failed);
@@ -233,7 +245,11 @@ void frm_Daten_empfangen::addressChosen(int listIndex)
 
 void frm_Daten_empfangen::startClicked()
 {
-    if (m_started || m_combo1->currentIndex() < 0 || m_closing)
+    if (!m_started && !m_closing && m_several->isChecked()) {
+        startSite();
+        return;
+    }
+    if (m_started || m_combo1->currentIndex() < 0 || m_closing || siteRunning())
         return;
     m_started = true;
     m_cancel->setFocus();
@@ -243,6 +259,9 @@ void frm_Daten_empfangen::startClicked()
     m_start->setEnabled(false);
     m_cancel->setEnabled(false);
     m_combo1->setEnabled(false);
+    updateSiteControls();
+    if (!m_engine)
+        createEngine();
     m_engine->StartReadout();
 }
 
@@ -257,7 +276,16 @@ void frm_Daten_empfangen::done(int result)
 {
     if (m_closing || m_stopAsked)
         return;
-    if (m_engine->running()) {
+    if (siteRunning()) {
+        // The panel being read (or the search) hands the bus back first.
+        m_stopAsked = true;
+        stopSite([this, result] {
+            if (!m_closing)
+                closeNow(result);
+        });
+        return;
+    }
+    if (m_engine && m_engine->running()) {
         // The read-out hands the panel and the bus back first, or its end (and merge)
         // finishes; the dialog closes when the engine has stopped.
         m_stopAsked = true;
@@ -277,8 +305,14 @@ void frm_Daten_empfangen::closeNow(int result)
         m_ctx.busyPointer(true);
     m_timer1->setEnabled(false);
     // Timers off, read-out and stage reset, port closed.
-    m_engine->StopReadout();
-    if (m_ctx.readout.gEndReason == 0 && m_ctx.readout.gNewData) {
+    abortSite();
+    if (m_engine)
+        m_engine->StopReadout();
+    else if (m_ctx.bus.port().isOpen())
+        m_ctx.bus.link().CloseBusPort();
+    // A site asks when one of its panels brought its events into the file.
+    if (m_siteStarted ? m_site && m_site->delivered()
+                      : m_ctx.readout.gEndReason == 0 && m_ctx.readout.gNewData) {
         if (m_ctx.newDataArrived)
             m_ctx.newDataArrived();
         const Asker::Answer answer =

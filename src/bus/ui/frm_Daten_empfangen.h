@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bus/ReadoutPresenter.h"
+#include "bus/SiteReadout.h"
 
 #include <QDialog>
 #include <QPixmap>
@@ -9,14 +10,18 @@
 #include <memory>
 
 class QComboBox;
+class QGridLayout;
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QRadioButton;
 
 namespace qvr {
 
 class Asker;
 class BusConnection;
+class BusSearch;
 class ReadoutEngine;
 class StoreState;
 class Texts;
@@ -29,7 +34,10 @@ struct ReadoutState;
 // closes it when it closes, whatever the cause; closed during a read-out, it closes once
 // the read-out has handed the panel and the bus back (or its end has merged). The
 // read-out itself is the engine's; the dialog is its presenter.
-class frm_Daten_empfangen : public QDialog, public ReadoutPresenter
+//
+// A second mode reads several panels (a site): a list of addresses, or the panels a
+// search of the bus finds, one after the other, with a summary at the end.
+class frm_Daten_empfangen : public QDialog, public ReadoutPresenter, public SiteObserver
 {
     Q_OBJECT
 
@@ -70,6 +78,11 @@ public:
     // label. When the port cannot be opened, the interface dialog and then closing.
     void onActivated();
 
+    // The site mode: one panel or several, the list edited, the bus searched.
+    void severalChosen(bool several);
+    void listEdited();
+    void searchClicked();
+
     // Presenter of the read-out.
     void setStatus(int textId) override;
     void setProgress(int percent) override;
@@ -82,6 +95,11 @@ public:
     void enableMainWindow() override;
     void closeDialog() override;
     void storeFailure(const QString &detail) override;
+    void entryProgress(int index, int count) override;
+
+    // Observer of a site read-out.
+    void panelStarted(int number, int count, int address) override;
+    void siteFinished() override;
 
     // The animation picture shown now (an index of Image1), and the picture of an index.
     int shownFrame() const { return m_shownFrame; }
@@ -103,6 +121,21 @@ private:
     void placeOverParent();
     // Closing once the read-out has stopped: the save question, then the dialog goes.
     void closeNow(int result);
+    void createEngine();
+
+    // The site part (frm_Daten_empfangen_site.cpp).
+    void buildSiteControls(QGridLayout *top);
+    void setSiteTexts();
+    void updateSiteControls();
+    void startSite();
+    void runSearch(bool thenRead);
+    void searchFinished(bool thenRead);
+    void startSiteReadout(const QList<int> &addresses, int masterBefore);
+    bool siteRunning() const;
+    // Hands the bus back and ends the site's work, then calls `stopped`.
+    void stopSite(std::function<void()> stopped);
+    // Ends the site's work at once (the dialog is going).
+    void abortSite();
 
     Context m_ctx;
     std::unique_ptr<ReadoutEngine> m_engine;
@@ -124,6 +157,19 @@ private:
     QLabel *m_picture1 = nullptr;
     QPushButton *m_start = nullptr;
     QPushButton *m_cancel = nullptr;
+
+    // Site mode.
+    QRadioButton *m_one = nullptr;
+    QRadioButton *m_several = nullptr;
+    QLineEdit *m_list = nullptr;
+    QPushButton *m_searchButton = nullptr;
+    QLabel *m_panelLabel = nullptr;
+    QString m_panelText;
+    std::unique_ptr<BusSearch> m_search;
+    std::unique_ptr<SiteReadout> m_site;
+    int m_searchMaster = -1; // the master that got the bus back from the last search
+    bool m_siteStarted = false;
+    std::function<void()> m_searchStopped;
 };
 
 } // namespace qvr
