@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything with warnings as errors and with ASan + UBSan, runs every test with
-# CTest, checks the Debian package, then gives each fuzz target a short run.
+# CTest, checks the Debian package, gives each fuzz target a short run, then cross-builds
+# for Windows and runs the tests and the zip there under Wine (scripts/windows.sh --package).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -22,4 +23,7 @@ tests/package/check.sh
 # Fuzzing: a short run per target (scripts/fuzz.sh --minutes N runs them longer). A fixed
 # seed keeps the run repeatable: a crash found here is found again the same way.
 scripts/fuzz.sh --seconds "${QVR_FUZZ_SECONDS:-20}" --seed 1
+
+# The Windows build: cross-built, its tests under Wine, its zip started.
+scripts/windows.sh --package
 echo "all tests passed"

@@ -289,11 +289,11 @@ bool HistoryFile::OpenHistoryFile(QString &path, QString *error)
     QString work = WorkFileFor(path, m_file.gFileName);
     std::unique_ptr<WorkingCopy> staging =
         WorkingCopy::Claim(work + QStringLiteral(".opening"), avoid);
-    if (!staging || !HistoryFileCopy::CopyFile(path, staging->path(), &detail)) {
+    if (!staging || !HistoryFileCopy::CopyDatabaseFile(path, staging->path(), &detail)) {
         // A read-only medium: the working copy lives in the user's own folder instead.
         work = fallbackPlace(work);
         staging = WorkingCopy::Claim(work + QStringLiteral(".opening"), avoid);
-        if (!staging || !HistoryFileCopy::CopyFile(path, staging->path(), &detail))
+        if (!staging || !HistoryFileCopy::CopyDatabaseFile(path, staging->path(), &detail))
             return fail(kNoWorkingCopy, detail);
     }
 

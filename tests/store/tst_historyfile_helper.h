@@ -117,7 +117,7 @@ inline QStringList query(const QString &path, const QString &sql, bool readOnly 
     QStringList out;
     sqlite3 *db = nullptr;
     const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr) != SQLITE_OK) {
         out << QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(db));
         sqlite3_close(db);
         return out;
@@ -142,7 +142,7 @@ inline QStringList query(const QString &path, const QString &sql, bool readOnly 
 inline bool execOn(const QString &path, const QString &sql)
 {
     sqlite3 *db = nullptr;
-    bool ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
+    bool ok = sqlite3_open_v2(path.toUtf8().constData(), &db,
                               SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK
               && sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close(db);
