@@ -2,7 +2,7 @@
 // which are appended, which fields travel, and that a failing merge leaves HISTORY as it
 // was with the read-out still in TEMP.
 
-#include "store_test_helper.h"
+#include "store_helper.h"
 
 #include "store/HistoryMerge.h"
 

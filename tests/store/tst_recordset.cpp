@@ -2,7 +2,7 @@
 // positions, find first/next/previous, bookmarks, rows added at the end, deletes, edits
 // the file refuses, and a database closed underneath.
 
-#include "store_test_helper.h"
+#include "store_helper.h"
 
 using namespace qvr;
 using namespace qvr::storetest;

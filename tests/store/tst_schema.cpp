@@ -1,7 +1,7 @@
 // The layout of a new history file as it lies on disk, and the value rules the file itself
 // enforces, also for a plain SQLite connection that knows nothing of this program.
 
-#include "store_test_helper.h"
+#include "store_helper.h"
 
 #include <sqlite3.h>
 

@@ -2,7 +2,7 @@
 // real history file: which events each text selects, under a German and a US locale, and
 // that nothing typed by a user can change the file.
 
-#include "store_test_helper.h"
+#include "store_helper.h"
 
 #include "store/HistoryMerge.h"
 #include "store/SqlTranslator.h"
