@@ -4,6 +4,8 @@
 
 #include "store_helper.h"
 
+#include "store/OrderKey.h"
+
 using namespace qvr;
 using namespace qvr::storetest;
 
@@ -21,6 +23,8 @@ private slots:
     void namesIgnoreCase_data();
     void namesIgnoreCase();
     void closedDatabase();
+    void orderKeys_data();
+    void orderKeys();
 };
 
 // TEMP rows tagged in Text6, in their insertion order; P is the parameter number.
@@ -242,6 +246,43 @@ void tst_Recordset::closedDatabase()
     QVERIFY(!Database::open(f.path + ".missing", QString(), Database::Access::ReadWrite, &error));
     QVERIFY(!Database::open(f.path, "pwd=secret", Database::Access::ReadWrite, &error));
     QVERIFY(Database::open(f.path, "pwd=", Database::Access::ReadWrite, &error));
+}
+
+void tst_Recordset::orderKeys_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<bool>("descending");
+    QTest::addColumn<QString>("expected"); // tags in the order
+    QTest::newRow("numbers, negative ones first") << "GeraeteAdresse2" << false << "n2 n1 z p1";
+    QTest::newRow("texts descending, case ignored, equal ones kept in order") << "Text1" << true << "n2 z n1 p1";
+}
+
+// The grid's sort: the keys the database orders by.
+void tst_Recordset::orderKeys()
+{
+    QFETCH(QString, field);
+    QFETCH(bool, descending);
+    QFETCH(QString, expected);
+    HistoryFileFixture f;
+    QVERIFY(f.create());
+    const QList<std::tuple<int, const char *, const char *>> rows = {
+        {-2, "b", "n2"}, {1, "A", "p1"}, {-1, "ab", "n1"}, {0, "B", "z"}};
+    for (const auto &[address, text, tag] : rows)
+        QVERIFY(f.addRow("TEMP", {{"GeraeteAdresse2", address}, {"Text1", text}, {"Text6", tag}}));
+    Database &db = *f.store.gDatabase;
+    std::vector<qint64> ids;
+    QVERIFY(db.selectRowIds("Select * From TEMP", -1, &ids));
+    QStringList tags(int(ids.size()));
+    QVERIFY(db.readRows("TEMP", {"Text6"}, ids.data(), int(ids.size()),
+                        [&](int i, const QVariant *values) { tags[i] = values[0].toString(); }));
+    const OrderKey key{{field}, descending, [](const QVariant *values, qsizetype) { return values[0]; }};
+    std::vector<int> order;
+    QString error;
+    QVERIFY2(db.orderRows("TEMP", ids, {key}, nullptr, &order, &error), qPrintable(error));
+    QStringList got;
+    for (const int i : order)
+        got << tags.value(i);
+    QCOMPARE(got.join(' '), expected);
 }
 
 QTEST_GUILESS_MAIN(tst_Recordset)
