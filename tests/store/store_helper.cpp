@@ -22,6 +22,11 @@ bool HistoryFileFixture::create(const QString &name)
 
 bool HistoryFileFixture::addRow(const QString &table, const Values &values)
 {
+    return storetest::addRow(store, table, values);
+}
+
+bool addRow(StoreState &store, const QString &table, const Values &values)
+{
     QString error;
     std::unique_ptr<Recordset> rs =
         store.gDatabase->openRecordset(QStringLiteral("Select * From ") + table, &error);

@@ -40,7 +40,6 @@ struct HistoryFileFixture
     QString path;
 
     bool create(const QString &name = QStringLiteral("test.tmp"));
-    // Adds a row to `table` with the given fields set, through a record set of its own.
     bool addRow(const QString &table, const Values &values);
     // An event as a read-out writes it: key, start time with its three companions.
     static Values event(int tableau, int parameter, const QDateTime &start,
@@ -82,6 +81,8 @@ struct FileFixture
     QStringList messages() const;
 };
 
+// Adds a row to `table` with the given fields set, through a record set of its own.
+bool addRow(StoreState &store, const QString &table, const Values &values);
 // A history file made with the schema code, holding `rows` events of panel `panel`.
 bool makeHistoryFile(const QString &path, int rows, int panel = 3);
 // Events in HISTORY of the file at `path` (`where` appended), -1 when it cannot be read.

@@ -339,7 +339,7 @@ void TestHistoryFile::notAHistoryFile_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("previousFileOpen");
     QTest::addColumn<QString>("message");
-    const char *kinds[] = {"text", "truncated", "corrupt page", "other database", "locked"};
+    const char *kinds[] = {"text", "corrupt page", "other database", "locked"};
     for (const char *kind : kinds) {
         const QString message =
             qstrcmp(kind, "locked") == 0 ? "in use by another program" : "not a history file";
@@ -357,33 +357,17 @@ void TestHistoryFile::notAHistoryFile()
     const QString goodFile = good.filePath(QStringLiteral("good.his"));
     QVERIFY(makeHistoryFile(goodFile, 3));
     const QString badFile = bad.filePath(QStringLiteral("bad.his"));
-    {
-        QByteArray content;
-        if (kind == QLatin1String("text")) {
-            content = "Panel 3, event list\r\nnot a database\r\n";
-        } else if (kind == QLatin1String("truncated") || kind == QLatin1String("corrupt page")) {
-            const QString full = bad.filePath(QStringLiteral("full"));
-            QVERIFY(makeHistoryFile(full, 400));
-            QFile f(full);
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            content = f.readAll();
-            f.close();
-            QFile::remove(full);
-            if (kind == QLatin1String("truncated"))
-                content.truncate(content.size() / 2);
-            else
-                content.replace(content.size() - 4096, 4096, QByteArray(4096, '\x5a'));
-        } else if (kind == QLatin1String("other database")) {
-            QVERIFY(execOn(badFile, QStringLiteral("CREATE TABLE addresses (name TEXT); "
-                                                   "INSERT INTO addresses VALUES ('x')")));
-        } else if (kind == QLatin1String("locked")) {
-            QVERIFY(makeHistoryFile(badFile, 2));
-        }
-        if (kind != QLatin1String("other database") && kind != QLatin1String("locked")) {
-            QFile f(badFile);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(content);
-        }
+    if (kind == QLatin1String("other database")) {
+        QVERIFY(execOn(badFile, QStringLiteral("CREATE TABLE addresses (name TEXT)")));
+    } else if (kind == QLatin1String("text")) {
+        QFile text(badFile);
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("Panel 3, event list\r\nnot a database\r\n") > 0);
+    } else {
+        QVERIFY(makeHistoryFile(badFile, kind == QLatin1String("locked") ? 2 : 400));
+        QFile damaged(badFile);
+        if (kind == QLatin1String("corrupt page"))
+            QVERIFY(damaged.open(QIODevice::ReadWrite) && damaged.seek(damaged.size() - 4096) &&
+                    damaged.write(QByteArray(4096, '\x5a')) == 4096);
     }
     const QByteArray badBefore = fileHash(badFile);
 
@@ -781,16 +765,10 @@ void TestHistoryFile::foreignSchema()
     QString path = his;
     QCOMPARE(f.ops.OpenHistoryFile(path), opens);
     if (opens) {
-        // A read-out of panel 7 as the engine and the decoders write it, merged; a filter.
+        // A read-out of panel 7, merged; a filter.
         QVERIFY(f.store.gDatabase->execute(QStringLiteral("DELETE FROM TEMP")));
-        QVERIFY(HistorySchema::OpenTable(f.store, QStringLiteral("TEMP")));
-        Recordset &temp = *f.store.gTempRecordset;
-        const storetest::Values event = storetest::HistoryFileFixture::event(
-            7, 1, storetest::at(2026, 12, 5), {{QStringLiteral("Text1"), QStringLiteral("Ärger")}});
-        bool stored = temp.addNew();
-        for (auto it = event.cbegin(); it != event.cend(); ++it)
-            stored = stored && temp.setField(it.key(), it.value());
-        QCOMPARE(stored && temp.update() && HistoryMerge::MergeTempIntoHistory(f.store), merges);
+        const Values event = HistoryFileFixture::event(7, 1, at(2026, 12, 5), {{QStringLiteral("Text1"), QStringLiteral("Ärger")}});
+        QCOMPARE(addRow(f.store, QStringLiteral("TEMP"), event) && HistoryMerge::MergeTempIntoHistory(f.store), merges);
         const std::unique_ptr<Recordset> filtered = f.store.gDatabase->openRecordset(
             QStringLiteral("Select * From HISTORY WHERE TableauAdresse>0 order by TableauAdresse"));
         QVERIFY(filtered);
