@@ -33,7 +33,8 @@ public:
     Answer message(const QString &text, const QString &title, Icon icon, Buttons buttons,
                    bool systemModal = false) override
     {
-        calls.append({QStringLiteral("message"), text, title, icon, buttons, systemModal, {}, {}});
+        calls.append(
+            {QStringLiteral("message"), text, title, icon, buttons, systemModal, {}, {}, {}});
         if (!answers.isEmpty())
             return answers.takeFirst();
         return buttons == Buttons::Ok || buttons == Buttons::OkCancel ? Answer::Ok : Answer::No;
