@@ -392,8 +392,7 @@ bool HistoryFile::SaveHistoryFile(QString *error)
     setBusy(true);
     QString detail;
     HistoryFileCopy::SaveFailure failure = HistoryFileCopy::SaveFailure::Failed;
-    const bool ok = !HistoryFileCopy::SameFile(m_file.gFileName, m_file.gWorkFile) &&
-                    HistoryFileCopy::SaveAtomically(m_store.gDatabase->nativeHandle(),
+    const bool ok = HistoryFileCopy::SaveAtomically(m_store.gDatabase->nativeHandle(),
                                                     m_file.gFileName, &detail, &failure);
     setBusy(false);
     m_file.gFileCancelled = !ok;

@@ -284,8 +284,18 @@ bool HistoryFileCopy::SaveAtomically(sqlite3 *source, const QString &target, QSt
         setError(error, QStringLiteral("%1 cannot be written").arg(SavingName(target)));
         return fail(SaveFailure::Failed);
     }
-    if (!BackupTo(source, saving->path(), Database::kApplicationId, error))
+    // Until it is complete and on disk the copy carries the working copy's mark (and the
+    // working copy's own header while it is written), so what a killed save leaves is
+    // recognised as the program's by the next save even where its lock did not survive.
+    if (!BackupTo(source, saving->path(), WorkingCopy::kMark, error))
         return fail(SaveFailure::Failed);
+    const bool complete = SetApplicationId(saving->path(), Database::kApplicationId);
+    if (!complete)
+        setError(error, QStringLiteral("%1 cannot be written").arg(saving->path()));
+    if (!complete || !flushToDisk(saving->path(), error)) {
+        RemoveDatabase(saving->path());
+        return fail(SaveFailure::Failed);
+    }
     if (!settleTarget(target, error)) {
         RemoveDatabase(saving->path());
         return fail(SaveFailure::InUse);

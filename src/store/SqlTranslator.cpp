@@ -545,7 +545,8 @@ bool Parser::comparison(const Operand &l, QString op, const Operand &r, QString 
         *out = l.sql + op + r.sql + QStringLiteral(" COLLATE QVR_NOCASE");
         return true;
     }
-    *out = l.sql + op + r.sql;
+    // `op` is turned already when the field stands on the right.
+    *out = field ? field->sql + op + value->sql : l.sql + op + r.sql;
     return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 #include <QtEndian>
 
 #include <algorithm>
@@ -14,6 +15,23 @@ namespace {
 
 // Enough numbered names for every program a technician could run at once.
 constexpr int kMaxNames = 50;
+
+// How long a living program may take to write its name into a lock file it has created.
+constexpr unsigned long kNamingMs = 100;
+
+// QLockFile judges a lock by the program named in it. A program killed between creating
+// its lock file and writing its name leaves a file that names nobody, and no look at a
+// process ever frees that: its working copy or its half-written save would block the
+// name for good. A living program names itself at once and keeps its lock file locked
+// (Windows: open), so removeStaleLockFile() fails for it.
+bool takeOverNamelessLock(QLockFile &lock)
+{
+    if (lock.getLockInfo(nullptr, nullptr, nullptr))
+        return false;
+    QThread::msleep(kNamingMs);
+    return !lock.getLockInfo(nullptr, nullptr, nullptr) &&
+           (lock.removeStaleLockFile() || !QFileInfo::exists(lock.fileName())) && lock.tryLock(0);
+}
 
 } // namespace
 
@@ -47,9 +65,10 @@ std::unique_ptr<WorkingCopy> WorkingCopy::Claim(const QString &first, const QStr
         // that died holding the name: what lies under the name is that program's.
         const bool leftByCrash = QFileInfo::exists(claim->m_lock.fileName());
         if (!claim->m_lock.tryLock(0)) {
-            if (claim->m_lock.error() == QLockFile::LockFailedError)
+            if (claim->m_lock.error() != QLockFile::LockFailedError)
+                return nullptr;
+            if (!takeOverNamelessLock(claim->m_lock))
                 continue; // a live program holds it
-            return nullptr;
         }
         const QFileInfo file(name);
         if (file.isSymLink() || (file.exists() && !leftByCrash && !IsMarked(name)))

@@ -22,6 +22,7 @@ public:
         bool systemModal = false;
         QString filter; // file dialogs only
         QString suggestedName;
+        QString dir; // file dialogs only: the folder they start in
     };
 
     QList<Call> calls;     // every question, in the order asked
@@ -32,18 +33,19 @@ public:
     Answer message(const QString &text, const QString &title, Icon icon, Buttons buttons,
                    bool systemModal = false) override
     {
-        calls.append({QStringLiteral("message"), text, title, icon, buttons, systemModal, {}, {}});
+        calls.append(
+            {QStringLiteral("message"), text, title, icon, buttons, systemModal, {}, {}, {}});
         if (!answers.isEmpty())
             return answers.takeFirst();
         return buttons == Buttons::Ok || buttons == Buttons::OkCancel ? Answer::Ok : Answer::No;
     }
-    QString openFileName(const QString &title, const QString &, const QString &filter) override
+    QString openFileName(const QString &title, const QString &dir, const QString &filter) override
     {
         calls.append(
-            {QStringLiteral("open"), {}, title, Icon::None, Buttons::Ok, false, filter, {}});
+            {QStringLiteral("open"), {}, title, Icon::None, Buttons::Ok, false, filter, {}, dir});
         return openNames.isEmpty() ? QString() : openNames.takeFirst();
     }
-    QString saveFileName(const QString &title, const QString &, const QString &filter,
+    QString saveFileName(const QString &title, const QString &dir, const QString &filter,
                          const QString &suggestedName) override
     {
         calls.append({QStringLiteral("save"),
@@ -53,7 +55,8 @@ public:
                       Buttons::Ok,
                       false,
                       filter,
-                      suggestedName});
+                      suggestedName,
+                      dir});
         return saveNames.isEmpty() ? QString() : saveNames.takeFirst();
     }
 

@@ -2,7 +2,7 @@
 // which are appended, which fields travel, and that a failing merge leaves HISTORY as it
 // was with the read-out still in TEMP.
 
-#include "store_test_helper.h"
+#include "store_helper.h"
 
 #include "store/HistoryMerge.h"
 
@@ -65,6 +65,8 @@ void tst_Merge::overwriteOrAppend_data()
         << "1,12,0,h" << "2,12,0,n" << "h n";
     QTest::newRow("other alarm address")
         << "3,12,0,h" << "3,13,0,n" << "h n";
+    QTest::newRow("same panel and start, two alarm addresses")
+        << "3,12,0,h1 3,13,0,h2" << "3,12,0,x 3,13,0,y" << "x y";
     QTest::newRow("runs of several keys")
         << "3,12,0,h1 3,12,0,h2 4,1,0,k" << "3,12,0,x 3,12,0,y 3,12,0,z 4,1,0,w 4,1,0,v"
         << "x y w z v";

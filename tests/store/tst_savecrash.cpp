@@ -2,10 +2,10 @@
 // either its old or its new content, never a mixture. A child program saves a history file
 // of about 50 MB and is killed at random moments.
 
-#include "tst_historyfile_helper.h"
+#include "store_helper.h"
 
 #include "store/HistoryFileCopy.h"
-#include "store/HistorySchema.h"
+#include "store/WorkingCopy.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -14,7 +14,7 @@
 #include <QtTest>
 
 using namespace qvr;
-using namespace qvr::testing;
+using namespace qvr::storetest;
 
 namespace {
 
@@ -86,6 +86,8 @@ void TestSaveCrash::initTestCase()
     m_newSignature = signature(m_newContent);
     QVERIFY(m_oldSignature != m_newSignature);
     QVERIFY(copyOver(m_newContent, m_work));
+    // Marked, as the program's working copies are.
+    QVERIFY(execOn(m_work, QStringLiteral("PRAGMA application_id=%1").arg(WorkingCopy::kMark)));
 }
 
 // Runs the child on fresh copies; kills it after `killAfterMs` unless it ended before.

@@ -2,7 +2,7 @@
 // real history file: which events each text selects, under a German and a US locale, and
 // that nothing typed by a user can change the file.
 
-#include "store_test_helper.h"
+#include "store_helper.h"
 
 #include "store/HistoryMerge.h"
 #include "store/SqlTranslator.h"
@@ -48,7 +48,7 @@ void tst_Translator::fill(HistoryFileFixture &f)
     QVERIFY(f.addRow("HISTORY", HistoryFileFixture::event(3, 7, at(2026, 12, 6, 8, 0, 0),
         {{"Text1", "it's"}, {"Text2", "xTEXTx"}, {"Meldeleuchte", 2}, {"Test_JN", 1}, {"Eingang", 3},
          {"EIBEingang", 0}, {"Stop_Uhrzeit_Filter", QTime(16, 0)}, {"Text6", "C"}})));
-    QVERIFY(f.addRow("HISTORY", HistoryFileFixture::event(0, 1, at(2025, 1, 1), {{"Text6", "D"}})));
+    QVERIFY(f.addRow("HISTORY", HistoryFileFixture::event(0, 1, at(2025, 1, 1), {{"Text1", "50% a_b"}, {"Text6", "D"}})));
 }
 
 void tst_Translator::init()
@@ -100,6 +100,15 @@ void tst_Translator::selects_data()
         {"Text1='it''s'", "C"},
         {"TableauAdresse=1 or TableauAdresse=0", "DA"},
         {"(TableauAdresse=3 and Meldeleuchte=1) or Test_JN=1", "BC"},
+        // The field on the right of the operator.
+        {"1<TableauAdresse", "BC"},
+        {"#12/5/2026#<Start_Datum_Filter", "C"},
+        // Two-digit years: 29 is 2029, 30 is 1930.
+        {"Start_Datum_Filter>#12/31/29#", ""},
+        {"Start_Datum_Filter>#1/1/30#", "DABC"},
+        // A typed "%" or "_" is that character.
+        {"Text1 like '*%*'", "D"},
+        {"Text1 like '*_*'", "D"},
     };
     for (const char *loc : kLocales) {
         for (const auto &c : cases)

@@ -1,7 +1,7 @@
 // Opening history files written in older layouts: each layout is built here as those
 // programs left it, with events in it, and opened through the file operations.
 
-#include "tst_historyfile_helper.h"
+#include "store_helper.h"
 
 #include "store/HistorySchema.h"
 
@@ -9,7 +9,7 @@
 #include <QtTest>
 
 using namespace qvr;
-using namespace qvr::testing;
+using namespace qvr::storetest;
 
 namespace {
 
@@ -160,7 +160,7 @@ void TestUpgrade::upgrade()
     FileFixture f(dir.path());
     QString path = his;
     QVERIFY(f.ops.OpenHistoryFile(path));
-    QVERIFY(f.asker.messages.isEmpty());
+    QVERIFY(f.messages().isEmpty());
     QCOMPARE(fileHash(his), before);
     const QString work = f.file.gWorkFile;
 
@@ -252,8 +252,8 @@ void TestUpgrade::failedUpgradeChangesNothing()
     path = old;
     QVERIFY(!f.ops.OpenHistoryFile(path));
     QVERIFY(f.file.gFileCancelled);
-    QCOMPARE(f.asker.messages.size(), 1);
-    QVERIFY2(f.asker.messages.first().contains(message), qPrintable(f.asker.messages.first()));
+    QCOMPARE(f.messages().size(), 1);
+    QVERIFY2(f.messages().first().contains(message), qPrintable(f.messages().first()));
     QCOMPARE(fileHash(old), before);
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("old.tmp"))));
     // The file that was open stays open.

@@ -1,14 +1,14 @@
 // Saves a history file and nothing else, so a test can kill it at any moment of the save.
 // Arguments: the user's file and its working copy (a history database).
 
-#include "tst_historyfile_helper.h"
+#include "store_helper.h"
 
 #include <QFileInfo>
 
 #include <cstdio>
 
 using namespace qvr;
-using namespace qvr::testing;
+using namespace qvr::storetest;
 
 int main(int argc, char **argv)
 {
