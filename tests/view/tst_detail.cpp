@@ -154,11 +154,13 @@ private slots:
     {
         QFETCH(QVariantMap, fields);
         QFETCH(int, input);
+        fields.insert("Datum_Uhrzeit", 2);
         Detail d;
         QVERIFY(d.open("ZL", fields));
         d.choose(3, input);
         QTEST(d.shown(0), "channel");
         QTEST(d.combo(0)->count(), "count");
+        QCOMPARE(d.shown(17), "Zeile2"); // kept whatever the input
     }
 
     // Values laid over the display lines, by the fill and by the user; the line's
