@@ -223,11 +223,11 @@ private slots:
         };
         row("PV virtual 12", "PV", "EIBAusgang", 12, 19, "146/12");
         row("PV virtual 13", "RQ", "EIBAusgang", 13, 19, "147/01");
-        row("PV virtual 50 beyond", "PV", "EIBAusgang", 50, 19, "<150/02>");
+        row("PV virtual 50 beyond", "PV", "EIBAusgang", 50, 19, "<150/02 (!)>");
         row("PV relay 100", "PV", "Relais_b", 100, 9, "100");
-        row("PV digital input 150 beyond", "PV", "Kanal", 149, 0, "<150>");
-        row("ZL relay 40 beyond", "ZL", "Relais_a", 40, 7, "<40>");
-        row("buzzer repeat 31 beyond", "ZL", "Summerwiederholung", 31, 20, "<31 min>");
+        row("PV digital input 150 beyond", "PV", "Kanal", 149, 0, "<150 (!)>");
+        row("ZL relay 40 beyond", "ZL", "Relais_a", 40, 7, "<40 (!)>");
+        row("buzzer repeat 31 beyond", "ZL", "Summerwiederholung", 31, 20, "<31 min (!)>");
         row("alarm type pre-alarm", "PV", "EIBEingang", 7, 21, "Voralarm");
         row("buzzer unchanged", "ZL", "Summer", 2, 6, "unverändert");
     }
@@ -241,6 +241,9 @@ private slots:
         Detail d;
         QVERIFY(d.open(deviceClass, {{field, value}, {"Eingang", list == 0 ? 2 : 0}}));
         QTEST(d.shown(list), "shown");
+        // A value without an entry reads in the normal colour, not greyed out.
+        const QPalette colours = d.combo(list)->palette();
+        QCOMPARE(colours.color(QPalette::PlaceholderText), colours.color(QPalette::ButtonText));
         if (list == 7 || list == 9 || list == 11) // a relay number shows its mode
             QVERIFY(d.get(QStringLiteral("Frame%1").arg(2 + (list - 7) / 2))->isVisible());
     }
