@@ -1,4 +1,4 @@
-#include "grid_test_helper.h"
+#include "view_helper.h"
 
 #include "view/frm_Historiendaten.h"
 #include "view/frm_Warn_StormeldungPV.h"
@@ -15,7 +15,7 @@
 #include <memory>
 
 using namespace qvr;
-using namespace qvr::gridtest;
+using namespace qvr::viewtest;
 
 Q_DECLARE_METATYPE(QVariantMap)
 
@@ -31,8 +31,8 @@ struct Detail
     {
         if (!fields.contains("Meldeleuchte"))
             fields.insert("Meldeleuchte", 1);
-        if (!fx->create(deviceClass, language) || !fx->addEvent(fields)
-            || !HistorySchema::OpenTable(fx->store, "HISTORY"))
+        if (!fx->create(deviceClass, language) || !fx->addEvent(fields) ||
+            !HistorySchema::OpenTable(fx->store, "HISTORY"))
             return false;
         fx->readout.gDeviceClass = deviceClass;
         fx->readout.gTextLanguage = language;
@@ -43,13 +43,9 @@ struct Detail
         w->show();
         return QTest::qWaitForWindowExposed(w.get());
     }
-    template<class T = QWidget>
-    T *get(const QString &name) const
+    template <class T = QWidget> T *get(const QString &name) const
     {
-        T *c = w->findChild<T *>(name);
-        if (!c)
-            qWarning() << "no control" << name;
-        return c;
+        return w->findChild<T *>(name);
     }
     QComboBox *combo(int i) const { return get<QComboBox>(QStringLiteral("Combo1(%1)").arg(i)); }
     QLineEdit *line(int j) const { return get<QLineEdit>(QStringLiteral("Text1(%1)").arg(j)); }
@@ -76,14 +72,6 @@ struct Detail
     }
 };
 
-QStringList entries(const QComboBox *c)
-{
-    QStringList out;
-    for (int i = 0; i < c->count(); ++i)
-        out << c->itemText(i);
-    return out;
-}
-
 const QString k20 = "ABCDEFGHIJKLMNOPQRST";
 
 } // namespace
@@ -94,36 +82,30 @@ class TestDetail : public QObject
 
 private slots:
     // The input type decides the channel list, its caption, the groups shown and whether
-    // a measured value or alarm address can be shown at all.
+    // a measured value or alarm address can be shown at all; date and time always can.
     void inputType_data()
     {
         QTest::addColumn<QString>("deviceClass");
         QTest::addColumn<QVariantMap>("fields");
-        QTest::addColumn<QString>("firstEntry");
-        QTest::addColumn<QString>("lastEntry");
-        QTest::addColumn<QString>("channel");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<bool>("addresses");
-        QTest::addColumn<bool>("inputMode");
-        QTest::addColumn<QString>("measuredValue");
-
-        const QVariantMap placed{{"Text", 1}, {"Messwert", 3}, {"Alarmadresse", 4}};
-        auto with = [&](QVariantMap m) {
-            for (auto it = placed.cbegin(); it != placed.cend(); ++it)
-                m.insert(it.key(), it.value());
-            return m;
+        // First and last channel entry, channel shown, its caption, address group shown,
+        // input mode group shown, the measured value's place.
+        QTest::addColumn<QString>("expected");
+        auto row = [](const char *tag, const char *cls, QVariantMap m, const char *expected) {
+            m.insert(QVariantMap{
+                {"Text", 1}, {"Messwert", 3}, {"Datum_Uhrzeit", 2}, {"Alarmadresse", 4}});
+            QTest::newRow(tag) << cls << m << QString::fromUtf8(expected);
         };
-        QTest::newRow("EIB input 5") << "ZL" << with({{"Eingang", 3}, {"EIBEingang", 5}, {"Kanal", 9}})
-                                     << "1" << "16" << "5" << "Kanal" << false << false << "nein";
-        QTest::newRow("external, internal address 0") << "ZL" << with({{"Eingang", 0}, {"GeraeteAdresse2", 0}, {"Kanal", 27}})
-                                     << QString::fromUtf8("Geräteausfall") << "32" << "27" << "Kanal" << true << false << "Zeile3";
-        QTest::newRow("external, internal address 3") << "ZL" << with({{"Eingang", 0}, {"GeraeteAdresse2", 3}, {"Kanal", 7}})
-                                     << QString::fromUtf8("Geräteausfall") << "12" << "7" << "Kanal" << true << false << "Zeile3";
-        QTest::newRow("device failure") << "PV" << with({{"Eingang", 1}, {"GeraeteAdresse2", 4}, {"Kanal", 0}})
-                                     << QString::fromUtf8("Geräteausfall") << "12" << QString::fromUtf8("Geräteausfall")
-                                     << "Kanal" << true << false << "Zeile3";
-        QTest::newRow("digital input") << "ZL" << with({{"Eingang", 2}, {"Kanal", 4}})
-                                     << "1" << "32" << "5" << "Nr." << false << true << "nein";
+        row("EIB input 5", "ZL", {{"Eingang", 3}, {"EIBEingang", 5}, {"Kanal", 9}},
+            "1 16 5 Kanal 0 0 nein");
+        row("external, internal address 0", "ZL",
+            {{"Eingang", 0}, {"GeraeteAdresse2", 0}, {"Kanal", 27}},
+            "Geräteausfall 32 27 Kanal 1 0 Zeile3");
+        row("external, internal address 3", "ZL",
+            {{"Eingang", 0}, {"GeraeteAdresse2", 3}, {"Kanal", 7}},
+            "Geräteausfall 12 7 Kanal 1 0 Zeile3");
+        row("device failure", "PV", {{"Eingang", 1}, {"GeraeteAdresse2", 4}, {"Kanal", 0}},
+            "Geräteausfall 12 Geräteausfall Kanal 1 0 Zeile3");
+        row("digital input", "ZL", {{"Eingang", 2}, {"Kanal", 4}}, "1 32 5 Nr. 0 1 nein");
     }
 
     void inputType()
@@ -132,18 +114,22 @@ private slots:
         QFETCH(QVariantMap, fields);
         Detail d;
         QVERIFY(d.open(deviceClass, fields));
-        const QStringList channels = entries(d.combo(0));
-        QTEST(channels.first(), "firstEntry");
-        QTEST(channels.last(), "lastEntry");
-        QTEST(d.shown(0), "channel");
-        QTEST(d.get<QLabel>("Label1(2)")->text(), "caption");
-        QTEST(d.get("Frame1")->isVisible(), "addresses");
-        QTEST(d.get("Frame7")->isVisible(), "inputMode");
-        QTEST(d.combo(5)->isVisible(), "inputMode");
-        QTEST(d.shown(16), "measuredValue");
-        QCOMPARE(d.box("Meßwert")->isVisible(), d.shown(16) != "nein");
-        QCOMPARE(d.box("Alarmadresse")->isVisible(), d.shown(16) != "nein");
-        QCOMPARE(d.combo(18)->isEnabled(), d.shown(16) != "nein");
+        const QComboBox *channels = d.combo(0);
+        const QStringList shown{
+            channels->itemText(0),
+            channels->itemText(channels->count() - 1),
+            d.shown(0),
+            d.get<QLabel>("Label1(2)")->text(),
+            QString::number(d.get("Frame1")->isVisible()),
+            QString::number(d.get("Frame7")->isVisible() && d.combo(5)->isVisible()),
+            d.shown(16)};
+        QTEST(shown.join(' '), "expected");
+        const bool value = d.shown(16) != "nein";
+        QCOMPARE(d.box("Meßwert")->isVisible(), value);
+        QCOMPARE(d.box("Alarmadresse")->isVisible(), value);
+        QCOMPARE(d.combo(18)->isEnabled(), value);
+        QCOMPARE(d.shown(17), "Zeile2");
+        QVERIFY(d.box("Datum_Uhrzeit")->isVisible());
     }
 
     // The user changes the input type: the channel list changes in place and keeps the
@@ -154,25 +140,27 @@ private slots:
         QTest::addColumn<int>("input");
         QTest::addColumn<QString>("channel");
         QTest::addColumn<int>("count");
-        QTest::newRow("EIB 5 to external bus") << QVariantMap{{"Eingang", 3}, {"EIBEingang", 5}, {"GeraeteAdresse2", 3}}
-                                               << 0 << "5" << 13;
-        QTest::newRow("channel 20 to internal bus") << QVariantMap{{"Eingang", 0}, {"Kanal", 20}}
-                                                    << 1 << "1" << 13;
-        QTest::newRow("failure to digital input") << QVariantMap{{"Eingang", 1}, {"Kanal", 0}}
-                                                  << 2 << "1" << 32;
-        QTest::newRow("channel 9 to EIB") << QVariantMap{{"Eingang", 0}, {"Kanal", 9}, {"GeraeteAdresse2", 1}}
-                                          << 3 << "9" << 16;
+        QTest::newRow("EIB 5 to external bus")
+            << QVariantMap{{"Eingang", 3}, {"EIBEingang", 5}, {"GeraeteAdresse2", 3}} << 0 << "5"
+            << 13;
+        QTest::newRow("channel 20 to internal bus") << QVariantMap{{"Kanal", 20}} << 1 << "1" << 13;
+        QTest::newRow("failure to digital input")
+            << QVariantMap{{"Eingang", 1}, {"Kanal", 0}} << 2 << "1" << 32;
+        QTest::newRow("channel 9 to EIB")
+            << QVariantMap{{"Kanal", 9}, {"GeraeteAdresse2", 1}} << 3 << "9" << 16;
     }
 
     void channelListFollowsUser()
     {
         QFETCH(QVariantMap, fields);
         QFETCH(int, input);
+        fields.insert("Datum_Uhrzeit", 2);
         Detail d;
         QVERIFY(d.open("ZL", fields));
         d.choose(3, input);
         QTEST(d.shown(0), "channel");
         QTEST(d.combo(0)->count(), "count");
+        QCOMPARE(d.shown(17), "Zeile2"); // kept whatever the input
     }
 
     // Values laid over the display lines, by the fill and by the user; the line's
@@ -180,9 +168,14 @@ private slots:
     void placement()
     {
         Detail d;
-        QVERIFY(d.open("ZL", {{"Text", 1}, {"Messwert", 2}, {"Datum_Uhrzeit", 2}, {"Alarmadresse", 4},
-                              {"Text1", "Zeile eins"}, {"Text2", "Temperatur Halle 2ab"},
-                              {"Text3", "Luefter Nord    3 cd"}, {"Text4", "Pumpe 4 Keller xyz "}}));
+        QVERIFY(d.open("ZL", {{"Text", 1},
+                              {"Messwert", 2},
+                              {"Datum_Uhrzeit", 2},
+                              {"Alarmadresse", 4},
+                              {"Text1", "Zeile eins"},
+                              {"Text2", "Temperatur Halle 2ab"},
+                              {"Text3", "Luefter Nord    3 cd"},
+                              {"Text4", "Pumpe 4 Keller xyz "}}));
         QLineEdit *value = d.box("Meßwert");
         QLineEdit *dateTime = d.box("Datum_Uhrzeit");
         QLineEdit *address = d.box("Alarmadresse");
@@ -223,18 +216,20 @@ private slots:
         QTest::addColumn<int>("value");
         QTest::addColumn<int>("list");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("PV virtual 1") << "PV" << "EIBAusgang" << 1 << 19 << "146/01";
-        QTest::newRow("PV virtual 12") << "PV" << "EIBAusgang" << 12 << 19 << "146/12";
-        QTest::newRow("PV virtual 13") << "RQ" << "EIBAusgang" << 13 << 19 << "147/01";
-        QTest::newRow("PV virtual 48") << "PV" << "EIBAusgang" << 48 << 19 << "149/12";
-        QTest::newRow("PV virtual 50 beyond") << "PV" << "EIBAusgang" << 50 << 19 << "<150/02 (!)>";
-        QTest::newRow("PV relay 100") << "PV" << "Relais_b" << 100 << 9 << "100";
-        QTest::newRow("PV digital input 150 beyond") << "PV" << "Kanal" << 149 << 0 << "<150 (!)>";
-        QTest::newRow("ZL relay 40 beyond") << "ZL" << "Relais_a" << 40 << 7 << "<40 (!)>";
-        QTest::newRow("buzzer repeat 30") << "ZL" << "Summerwiederholung" << 30 << 20 << "30 min";
-        QTest::newRow("buzzer repeat 31 beyond") << "ZL" << "Summerwiederholung" << 31 << 20 << "<31 min (!)>";
-        QTest::newRow("alarm type pre-alarm") << "PV" << "EIBEingang" << 7 << 21 << "Voralarm";
-        QTest::newRow("buzzer unchanged") << "ZL" << "Summer" << 2 << 6 << QString::fromUtf8("unverändert");
+        auto row = [](const char *tag, const char *cls, const char *field, int value, int list,
+                      const char *shown) {
+            QTest::newRow(tag) << QString(cls) << QString(field) << value << list
+                               << QString::fromUtf8(shown);
+        };
+        row("PV virtual 12", "PV", "EIBAusgang", 12, 19, "146/12");
+        row("PV virtual 13", "RQ", "EIBAusgang", 13, 19, "147/01");
+        row("PV virtual 50 beyond", "PV", "EIBAusgang", 50, 19, "<150/02 (!)>");
+        row("PV relay 100", "PV", "Relais_b", 100, 9, "100");
+        row("PV digital input 150 beyond", "PV", "Kanal", 149, 0, "<150 (!)>");
+        row("ZL relay 40 beyond", "ZL", "Relais_a", 40, 7, "<40 (!)>");
+        row("buzzer repeat 31 beyond", "ZL", "Summerwiederholung", 31, 20, "<31 min (!)>");
+        row("alarm type pre-alarm", "PV", "EIBEingang", 7, 21, "Voralarm");
+        row("buzzer unchanged", "ZL", "Summer", 2, 6, "unverändert");
     }
 
     void listValues()
@@ -258,33 +253,30 @@ private slots:
     {
         QTest::addColumn<QString>("deviceClass");
         QTest::addColumn<int>("language");
-        QTest::addColumn<bool>("virtualDevice");
-        QTest::addColumn<QString>("relayCaption");
-        QTest::addColumn<QString>("addressCaption");
-        QTest::addColumn<QString>("inputMode");
-        QTest::addColumn<int>("relayEntries");
-        QTest::newRow("ZL German") << "ZL" << 0 << true << "Relais Nr." << QString::fromUtf8("Geräteadresse")
-                                   << "Ruhestrom" << 17;
-        QTest::newRow("PV English") << "PV" << 1 << false << "Output: B" << "Address ext." << "Alarm at 24V" << 193;
-        QTest::newRow("RQ German") << "RQ" << 0 << true << "Ausgang: B" << "Adresse ext." << "Alarm bei 24V" << 193;
+        // Virtual devices (else alarm type) shown, captions of relay B and the address,
+        // the input mode shown, the relay entries.
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("ZL German")
+            << "ZL" << 0 << QString::fromUtf8("1|Relais Nr.|Geräteadresse|Ruhestrom|17");
+        QTest::newRow("PV English") << "PV" << 1 << "0|Output: B|Address ext.|Alarm at 24V|193";
+        QTest::newRow("RQ German") << "RQ" << 0 << "1|Ausgang: B|Adresse ext.|Alarm bei 24V|193";
     }
 
     void windowPerClass()
     {
         QFETCH(QString, deviceClass);
         QFETCH(int, language);
-        QFETCH(bool, virtualDevice);
         Detail d;
         d.fx->texts.gLanguageOffset = qint16(language);
         QVERIFY(d.open(deviceClass, {{"Betriebsart1", 1}}));
-        QCOMPARE(d.get("Combo1(19)")->isVisible(), virtualDevice);
+        const bool virtualDevice = d.get("Combo1(19)")->isVisible();
         QCOMPARE(d.get("Label1(26)")->isVisible(), virtualDevice);
         QCOMPARE(d.get("Combo1(21)")->isVisible(), !virtualDevice);
         QCOMPARE(d.get("Label1(28)")->isVisible(), !virtualDevice);
-        QTEST(d.get<QLabel>("Label1(8)")->text(), "relayCaption");
-        QTEST(d.get<QLabel>("Label1(1)")->text(), "addressCaption");
-        QTEST(d.shown(4), "inputMode");
-        QTEST(d.combo(7)->count(), "relayEntries");
+        const QStringList shown{QString::number(virtualDevice), d.get<QLabel>("Label1(8)")->text(),
+                                d.get<QLabel>("Label1(1)")->text(), d.shown(4),
+                                QString::number(d.combo(7)->count())};
+        QTEST(shown.join('|'), "expected");
     }
 
     // The grid's row click opens the window of the file's class on the clicked event.
@@ -292,9 +284,10 @@ private slots:
     {
         QTest::addColumn<QString>("deviceClass");
         QTest::addColumn<QString>("window");
-        QTest::newRow("ZL") << "ZL" << "frm_Warn_StormeldungZL";
-        QTest::newRow("PV") << "PV" << "frm_Warn_StormeldungPV";
-        QTest::newRow("RQ") << "RQ" << "frm_Warn_StormeldungPV";
+        QTest::newRow("ZL") << "ZL"
+                            << "frm_Warn_StormeldungZL";
+        QTest::newRow("RQ") << "RQ"
+                            << "frm_Warn_StormeldungPV";
     }
 
     void gridOpensWindowOfClass()
@@ -334,13 +327,16 @@ private slots:
     {
         QFETCH(QString, deviceClass);
         QFETCH(int, filledLines);
-        QVariantMap fields{{"Relais_a", 2}, {"Text", 1}, {"Messwert", 1}, {"Eingang", 0}, {"Kanal", 3}};
+        QVariantMap fields{
+            {"Relais_a", 2}, {"Text", 1}, {"Messwert", 1}, {"Eingang", 0}, {"Kanal", 3}};
         for (int j = 1; j <= 6; ++j)
-            fields.insert(QStringLiteral("Text%1").arg(j), QStringLiteral("Caf%1 %2  ").arg(QChar(3)).arg(j));
+            fields.insert(QStringLiteral("Text%1").arg(j),
+                          QStringLiteral("Caf%1 %2  ").arg(QChar(3)).arg(j));
         Detail d;
         QVERIFY(d.open(deviceClass, fields, "03"));
         for (int j = 0; j < 6; ++j)
-            QCOMPARE(d.line(j)->text(), j < filledLines ? QString::fromUtf8("Café %1").arg(j + 1) : QString());
+            QCOMPARE(d.line(j)->text(),
+                     j < filledLines ? QString::fromUtf8("Café %1").arg(j + 1) : QString());
 
         d.choose(7, 0);
         d.choose(15, 0);
@@ -357,10 +353,8 @@ private slots:
 
         auto rs = d.fx->store.gDatabase->openRecordset("Select * From HISTORY");
         QVERIFY(rs && rs->moveFirst());
-        QCOMPARE(rs->field("Relais_a").toInt(), 2);
-        QCOMPARE(rs->field("Eingang").toInt(), 0);
-        QCOMPARE(rs->field("Text").toInt(), 1);
-        QCOMPARE(rs->field("Text1").toString(), fields.value("Text1").toString());
+        for (const char *f : {"Relais_a", "Eingang", "Text", "Text1"})
+            QCOMPARE(rs->field(f).toString(), fields.value(f).toString());
     }
 };
 

@@ -1,4 +1,4 @@
-#include "grid_test_helper.h"
+#include "view_helper.h"
 
 #include "view/FilterClauseBuilder.h"
 #include "view/GridRowSource.h"
@@ -17,7 +17,7 @@
 #include <memory>
 
 using namespace qvr;
-using namespace qvr::gridtest;
+using namespace qvr::viewtest;
 
 Q_DECLARE_METATYPE(QVariantMap)
 
@@ -76,10 +76,7 @@ class TestGrid : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    }
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
 
     void cells_data()
     {
@@ -89,78 +86,49 @@ private slots:
         QTest::addColumn<QVariantMap>("fields");
         QTest::addColumn<int>("column");
         QTest::addColumn<QString>("expected");
-
-        const QVariantMap base{{"TableauAdresse", 7}, {"Start_Datum", kStart},
-                               {"Quittiert_Datum", kQuit}, {"Stop_Datum", kStop}};
-        auto with = [&](QVariantMap extra) {
-            QVariantMap m = base;
-            for (auto it = extra.cbegin(); it != extra.cend(); ++it)
-                m.insert(it.key(), it.value());
-            return m;
+        // An event of panel 7 with start, quit and stop times and address 1 / 2 / 4, the
+        // given fields laid over it.
+        auto row = [](const char *tag, int column, const QString &expected,
+                      const QVariantMap &extra = {}, const QString &cls = "ZL", int language = 0,
+                      const QString &textLanguage = "1") {
+            QVariantMap m{
+                {"TableauAdresse", 7}, {"Start_Datum", kStart}, {"Quittiert_Datum", kQuit},
+                {"Stop_Datum", kStop}, {"GeraeteAdresse1", 1},  {"GeraeteAdresse2", 2},
+                {"Kanal", 4}};
+            m.insert(extra);
+            QTest::newRow(tag) << cls << textLanguage << language << m << column << expected;
         };
-        const QString zl = QStringLiteral("ZL"), pv = QStringLiteral("PV"), rq = QStringLiteral("RQ");
-        const QString l1 = QStringLiteral("1");
-
-        QTest::newRow("number") << zl << l1 << 0 << base << 0 << "1";
-        QTest::newRow("panel address") << zl << l1 << 0 << base << 1 << "7";
-        QTest::newRow("start date German") << zl << l1 << 0 << base << 2 << "05.12.2026 14:03";
-        QTest::newRow("start key") << zl << l1 << 0 << base << 3 << "46361.5854166667";
-        QTest::newRow("quit empty when flag 0") << zl << l1 << 0 << base << 4 << "";
-        QTest::newRow("quit shown when flag 1")
-            << zl << l1 << 0 << with({{"Quittiert_JN", 1}}) << 4 << "05.12.2026 14:07";
-        QTest::newRow("stop empty when flag 0") << zl << l1 << 0 << base << 6 << "";
-        QTest::newRow("stop key empty when flag 0") << zl << l1 << 0 << base << 7 << "";
-        QTest::newRow("stop shown when flag 1")
-            << zl << l1 << 0 << with({{"Stop_JN", 1}}) << 6 << "06.12.2026 08:00";
-        QTest::newRow("stop key when flag 1")
-            << zl << l1 << 0 << with({{"Stop_JN", 1}}) << 7 << "46362.3333333333";
-        QTest::newRow("type warn") << zl << l1 << 0 << with({{"Meldeleuchte", 2}}) << 8 << "Warn";
-        QTest::newRow("type alarm English") << zl << l1 << 1 << with({{"Meldeleuchte", 1}}) << 8 << "alarm";
-        QTest::newRow("type other empty") << zl << l1 << 0 << with({{"Meldeleuchte", 3}}) << 8 << "";
-        QTest::newRow("test yes") << zl << l1 << 0 << with({{"Test_JN", 1}}) << 9 << "ja";
-        QTest::newRow("test no English") << zl << l1 << 1 << base << 9 << "no";
-
-        const QVariantMap addr{{"GeraeteAdresse1", 1}, {"GeraeteAdresse2", 2}, {"Kanal", 4}};
-        auto input = [&](int eingang, QVariantMap extra = {}) {
-            QVariantMap m = with(addr);
-            m.insert("Eingang", eingang);
-            for (auto it = extra.cbegin(); it != extra.cend(); ++it)
-                m.insert(it.key(), it.value());
-            return m;
-        };
-        QTest::newRow("address input 0") << zl << l1 << 0 << input(0) << 10 << "001 / 002 / 004";
-        QTest::newRow("address digital input counts from 1")
-            << zl << l1 << 0 << input(2) << 10 << "001 / 002 / 005";
-        QTest::newRow("address three digits kept")
-            << zl << l1 << 0 << input(0, {{"GeraeteAdresse2", 255}, {"Kanal", 12}}) << 10
-            << "001 / 255 / 012";
-        QTest::newRow("address empty for EIB") << zl << l1 << 0 << input(3) << 10 << "";
-        QTest::newRow("EIB channel two digits")
-            << zl << l1 << 0 << input(3, {{"EIBEingang", 7}}) << 11 << "07";
-        QTest::newRow("ZL no channel mark") << zl << l1 << 0 << input(0, {{"EIBEingang", 1}}) << 11 << "";
-        QTest::newRow("PV alarm") << pv << l1 << 0 << input(0, {{"EIBEingang", 0}}) << 11 << "Alarm";
-        QTest::newRow("PV pre-alarm by EIB value")
-            << pv << l1 << 0 << input(1, {{"EIBEingang", 1}}) << 11 << "pre-Alarm";
-        QTest::newRow("PV pre-alarm by text")
-            << pv << l1 << 1 << input(0, {{"Text1", "Vorwarnung Halle"}}) << 11 << "pre-Alarm";
-        QTest::newRow("PV text match is case-sensitive")
-            << pv << l1 << 0 << input(0, {{"Text1", "VORWARNUNG"}}) << 11 << "Alarm";
-        QTest::newRow("PV digital input no mark") << pv << l1 << 0 << input(2) << 11 << "";
-        QTest::newRow("RQ no mark") << rq << l1 << 0 << input(0) << 11 << "";
-
-        QTest::newRow("text leading blanks removed")
-            << zl << l1 << 0 << with({{"Text1", "   Halle 3"}}) << 12 << "Halle 3";
-        QTest::newRow("text of blanks empty") << zl << l1 << 0 << with({{"Text2", "    "}}) << 13 << "";
-        QTest::newRow("text device characters German")
-            << zl << l1 << 0 << with({{"Text3", QString("T%1r 1%2").arg(QChar(18)).arg(QChar(23))}})
-            << 14 << QString::fromUtf8("Tür 1°");
-        QTest::newRow("text device characters French")
-            << zl << "3" << 0 << with({{"Text1", QString("Entr%1e").arg(QChar(3))}}) << 12
-            << QString::fromUtf8("Entrée");
-        QTest::newRow("min value trimmed") << zl << l1 << 0 << with({{"AnalogWertMin", "  12.5"}}) << 15 << "12.5";
-        QTest::newRow("max value trimmed") << zl << l1 << 0 << with({{"AnalogWertMax", " 99"}}) << 16 << "99";
-        QTest::newRow("device type trimmed") << zl << l1 << 0 << with({{"geraetetyp", " ABC-12"}}) << 17 << "ABC-12";
-        QTest::newRow("device type null") << zl << l1 << 0 << with({{"geraetetyp", QVariant()}}) << 17 << "";
+        row("number", 0, "1");
+        row("panel address", 1, "7");
+        row("panel address null", 1, "", {{"TableauAdresse", QVariant()}});
+        row("start date, four-digit year", 2, "05.12.2026 14:03");
+        row("quit empty when flag 0", 4, "");
+        row("quit shown when flag 1", 4, "05.12.2026 14:07", {{"Quittiert_JN", 1}});
+        row("stop empty when flag 2", 6, "", {{"Stop_JN", 2}});
+        row("stop shown when flag 1", 6, "06.12.2026 08:00", {{"Stop_JN", 1}});
+        row("type warn", 8, "Warn", {{"Meldeleuchte", 2}});
+        row("type alarm English", 8, "alarm", {{"Meldeleuchte", 1}}, "ZL", 1);
+        row("type other empty", 8, "", {{"Meldeleuchte", 3}});
+        row("test yes", 9, "ja", {{"Test_JN", 1}});
+        row("test no English", 9, "no", {}, "ZL", 1);
+        row("address input 0", 10, "001 / 002 / 004", {{"Eingang", 0}});
+        row("address digital input counts from 1", 10, "001 / 002 / 005", {{"Eingang", 2}});
+        row("address three digits", 10, "001 / 255 / 012",
+            {{"GeraeteAdresse2", 255}, {"Kanal", 12}});
+        row("address empty for EIB", 10, "", {{"Eingang", 3}});
+        row("EIB channel two digits", 11, "07", {{"Eingang", 3}, {"EIBEingang", 7}});
+        row("ZL no channel mark", 11, "", {{"EIBEingang", 1}});
+        row("PV alarm", 11, "Alarm", {}, "PV");
+        row("PV pre-alarm by EIB value", 11, "pre-Alarm", {{"Eingang", 1}, {"EIBEingang", 1}},
+            "PV");
+        row("PV pre-alarm by text", 11, "pre-Alarm", {{"Text1", "Vorwarnung Halle"}}, "PV", 1);
+        row("PV digital input no mark", 11, "", {{"Eingang", 2}}, "PV");
+        row("text leading blanks removed", 12, "Halle 3", {{"Text1", "   Halle 3"}});
+        row("text of blanks empty", 13, "", {{"Text2", "    "}});
+        row("text device characters", 14, QString::fromUtf8("Tür 1°"),
+            {{"Text3", QString("T%1r 1%2").arg(QChar(18)).arg(QChar(23))}});
+        row("min value trimmed", 15, "12.5", {{"AnalogWertMin", "  12.5"}});
+        row("device type trimmed", 17, "ABC-12", {{"geraetetyp", " ABC-12"}});
     }
 
     void cells()
@@ -227,15 +195,9 @@ private slots:
         const int right = Qt::AlignRight | Qt::AlignVCenter, centre = Qt::AlignCenter;
         const int bottom = Qt::AlignLeft | Qt::AlignBottom, top = Qt::AlignLeft | Qt::AlignTop;
         QTest::newRow("no German") << "ZL" << 0 << 0 << "Nr." << right;
-        QTest::newRow("no English") << "ZL" << 1 << 0 << "No." << right;
-        QTest::newRow("panel") << "ZL" << 0 << 1 << QString::fromUtf8("Geräteadr.") << centre;
-        QTest::newRow("quit English") << "ZL" << 1 << 4 << "Mute" << bottom;
-        QTest::newRow("stop key") << "ZL" << 0 << 7 << "StopSort" << bottom;
-        QTest::newRow("EIB ZL") << "ZL" << 0 << 11 << "EIB-Kanal" << centre;
-        QTest::newRow("EIB RQ") << "RQ" << 1 << 11 << "EIB-Channel" << centre;
+        QTest::newRow("quit English") << "RQ" << 1 << 4 << "Mute" << bottom;
+        // The EIB column of a PV file names the alarm kind.
         QTest::newRow("pre alarm PV") << "PV" << 0 << 11 << "pre / Alarm" << centre;
-        QTest::newRow("pre alarm PV English") << "PV" << 1 << 11 << "pre / Alarm" << centre;
-        QTest::newRow("text line") << "ZL" << 0 << 12 << "Text Zeile 1" << top;
         QTest::newRow("device type") << "PV" << 1 << 17 << "Device type" << top;
     }
 
@@ -244,70 +206,39 @@ private slots:
         QFETCH(QString, deviceClass);
         QFETCH(int, language);
         QFETCH(int, column);
-        QFETCH(QString, header);
-        QFETCH(int, alignment);
         Window win;
         QVERIFY(win.fx->create(deviceClass));
         QVERIFY(win.fx->addEvent({{"TableauAdresse", 1}}));
         win.fx->texts.gLanguageOffset = qint16(language);
         win.open();
         const HistoryGridModel *m = win.model();
-        QCOMPARE(m->columnCount(), 18);
-        QCOMPARE(m->headerData(column, Qt::Horizontal).toString(), header);
-        QCOMPARE(int(m->headerData(column, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>()),
-                 int(Qt::AlignCenter));
-        QCOMPARE(int(m->data(m->index(0, column), Qt::TextAlignmentRole).value<Qt::Alignment>()),
-                 alignment);
+        QTEST(m->headerData(column, Qt::Horizontal).toString(), "header");
+        QTEST(int(m->data(m->index(0, column), Qt::TextAlignmentRole).value<Qt::Alignment>()),
+              "alignment");
     }
 
-    void emptyHistory()
-    {
-        Window win;
-        QVERIFY(win.fx->create());
-        win.open();
-        QVERIFY(win.w->loadError().isEmpty());
-        QCOMPARE(win.model()->rowCount(), 0);
-        QCOMPARE(win.model()->columnCount(), 18);
-        for (int c = 0; c < 18; ++c)
-            QCOMPARE(win.w->grid()->isColumnHidden(c), c == 3 || c == 5 || c == 7);
-        win.w->GridClick(0, 2); // sorting nothing is harmless
-        QCOMPARE(win.model()->rowCount(), 0);
-        QVERIFY(win.fx->asker.messages.isEmpty());
-    }
-
+    // A file without a device class is a ZL file; the text language comes from the file.
     void deviceClassFromFile_data()
     {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("no value means ZL") << "NULL" << "ZL";
-        QTest::newRow("PV kept") << "'PV'" << "PV";
-        QTest::newRow("RQ kept") << "'RQ'" << "RQ";
+        QTest::newRow("no value means ZL") << QString("NULL") << QString("ZL");
+        QTest::newRow("RQ kept") << QString("'RQ'") << QString("RQ");
     }
 
     void deviceClassFromFile()
     {
         QFETCH(QString, stored);
-        QFETCH(QString, expected);
         Window win;
         QVERIFY(win.fx->create(QStringLiteral("ZL"), QStringLiteral("7")));
-        QVERIFY(win.fx->store.gDatabase->execute(
-            QStringLiteral("UPDATE LumoHistory SET Geraet = %1").arg(stored)));
+        QVERIFY(win.fx->store.gDatabase->execute("UPDATE LumoHistory SET Geraet = " + stored));
         win.fx->readout.gDeviceClass = QStringLiteral("XX");
-        win.open();
-        QCOMPARE(win.fx->readout.gDeviceClass, expected);
-        QCOMPARE(win.fx->readout.gTextLanguage, QStringLiteral("7"));
-    }
-
-    void readoutErrorsReportedOnce()
-    {
-        Window win;
-        QVERIFY(win.fx->create());
         win.fx->readout.gReadoutErrors = true;
         win.open();
-        QCOMPARE(win.fx->asker.messages.size(), 1);
-        QCOMPARE(win.fx->asker.messages[0].text, QStringLiteral("Errors!"));
-        QCOMPARE(win.fx->asker.messages[0].icon, Asker::Icon::None);
-        QCOMPARE(win.fx->asker.messages[0].title, QStringLiteral("QVR-HISTORY"));
+        QTEST(win.fx->readout.gDeviceClass, "expected");
+        QCOMPARE(win.fx->readout.gTextLanguage, QStringLiteral("7"));
+        // Errors of the read-out are reported once, when the grid opens.
+        QCOMPARE(win.fx->asker.messageTexts(), QStringList{"Errors!"});
         QVERIFY(!win.fx->readout.gReadoutErrors);
     }
 
@@ -319,30 +250,22 @@ private slots:
         QTest::addColumn<int>("stateBefore");
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<int>("stateAfter");
-
         // Record set order is by panel address: Nr. 1..4 are panels 2, 9, 10, 100.
-        QTest::newRow("panel numeric ascending") << QList<int>{1} << 0
-                                                 << QStringList{"1", "2", "3", "4"} << 3;
-        QTest::newRow("panel numeric descending") << QList<int>{1, 1} << 0
-                                                  << QStringList{"4", "3", "2", "1"} << 4;
-        QTest::newRow("state 4 starts ascending") << QList<int>{1} << 4
-                                                  << QStringList{"1", "2", "3", "4"} << 3;
-        QTest::newRow("state 3 starts descending") << QList<int>{0} << 3
-                                                   << QStringList{"4", "3", "2", "1"} << 4;
-        QTest::newRow("start sorts by its key, not its text") << QList<int>{2} << 0
-                                                  << QStringList{"3", "1", "4", "2"} << 3;
-        QTest::newRow("second click on another column reverses") << QList<int>{1, 2} << 0
-                                                  << QStringList{"2", "4", "1", "3"} << 4;
-        QTest::newRow("stop empty cells first") << QList<int>{6} << 0
-                                                  << QStringList{"1", "4", "3", "2"} << 3;
-        QTest::newRow("text ignores case") << QList<int>{12} << 0
-                                           << QStringList{"4", "2", "1", "3"} << 3;
-        QTest::newRow("text descending ignores case") << QList<int>{12, 12} << 0
-                                                      << QStringList{"3", "1", "2", "4"} << 4;
-        QTest::newRow("min value compared as text") << QList<int>{15} << 0
-                                                    << QStringList{"3", "2", "4", "1"} << 3;
-        QTest::newRow("type by text") << QList<int>{8} << 0
-                                      << QStringList{"2", "4", "1", "3"} << 3;
+        auto row = [](const char *tag, QList<int> clicks, int before, const char *order,
+                      int after) {
+            QTest::newRow(tag) << clicks << before << QString(order).split(' ') << after;
+        };
+        row("panel numeric ascending", {1}, 0, "1 2 3 4", 3);
+        row("panel numeric descending", {1, 1}, 0, "4 3 2 1", 4);
+        row("state 4 starts ascending", {1}, 4, "1 2 3 4", 3);
+        row("state 3 starts descending", {0}, 3, "4 3 2 1", 4);
+        row("start sorts by its key, not its text", {2}, 0, "3 1 4 2", 3);
+        row("second click on another column reverses", {1, 2}, 0, "2 4 1 3", 4);
+        row("stop empty cells first", {6}, 0, "1 4 3 2", 3);
+        row("text ignores case", {12}, 0, "4 2 1 3", 3);
+        row("text descending ignores case", {12, 12}, 0, "3 1 2 4", 4);
+        row("min value compared as text", {15}, 0, "3 2 4 1", 3);
+        row("type by text", {8}, 0, "2 4 1 3", 3);
     }
 
     void sorting()
@@ -356,21 +279,21 @@ private slots:
         QVERIFY(win.fx->create());
         // By start date the order is 3, 1, 4, 2, while the date texts ("03.03.2024",
         // "10.01.2025", "30.06.2025", "01.02.2026") would give 2, 3, 1, 4.
-        QVERIFY(win.fx->addEvent({{"TableauAdresse", 2}, {"Start_Datum", QDateTime(QDate(2025, 1, 10), QTime(9, 0))},
-                                  {"Text1", "abc"}, {"AnalogWertMin", "9"}, {"Meldeleuchte", 2},
-                                  {"Stop_JN", 0}}));
-        QVERIFY(win.fx->addEvent({{"TableauAdresse", 9}, {"Start_Datum", QDateTime(QDate(2026, 2, 1), QTime(9, 0))},
-                                  {"Text1", "ABB"}, {"AnalogWertMin", "10"}, {"Meldeleuchte", 1},
-                                  {"Stop_JN", 1}, {"Stop_Datum", QDateTime(QDate(2026, 3, 1), QTime(0, 5))}}));
-        QVERIFY(win.fx->addEvent({{"TableauAdresse", 10}, {"Start_Datum", QDateTime(QDate(2024, 3, 3), QTime(9, 0))},
-                                  {"Text1", "Abd"}, {"AnalogWertMin", "1"}, {"Meldeleuchte", 2},
-                                  {"Stop_JN", 1}, {"Stop_Datum", QDateTime(QDate(2025, 1, 1), QTime(0, 0))}}));
-        QVERIFY(win.fx->addEvent({{"TableauAdresse", 100}, {"Start_Datum", QDateTime(QDate(2025, 6, 30), QTime(9, 0))},
-                                  {"Text1", "ab"}, {"AnalogWertMin", "100"}, {"Meldeleuchte", 1},
-                                  {"Stop_JN", 0}}));
+        const QList<QVariantList> events{{2, QDate(2025, 1, 10), "abc", "9", 2, QVariant()},
+                                         {9, QDate(2026, 2, 1), "ABB", "10", 1, QDate(2026, 3, 1)},
+                                         {10, QDate(2024, 3, 3), "Abd", "1", 2, QDate(2025, 1, 1)},
+                                         {100, QDate(2025, 6, 30), "ab", "100", 1, QVariant()}};
+        for (const QVariantList &e : events) {
+            QVariantMap fields{
+                {"TableauAdresse", e[0]}, {"Start_Datum", e[1].toDate().startOfDay()},
+                {"Text1", e[2]},          {"AnalogWertMin", e[3]},
+                {"Meldeleuchte", e[4]},   {"Stop_JN", e[5].isNull() ? 0 : 1}};
+            if (!e[5].isNull())
+                fields.insert("Stop_Datum", e[5].toDate().startOfDay());
+            QVERIFY(win.fx->addEvent(fields));
+        }
         win.fx->view.gGridSortOrder = quint8(stateBefore);
         win.open();
-        QCOMPARE(win.numbers(), (QStringList{"1", "2", "3", "4"}));
         for (int c : clicks)
             win.w->GridClick(0, c);
         QCOMPARE(win.numbers(), expected);
@@ -382,26 +305,17 @@ private slots:
         QCOMPARE(int(win.fx->view.gGridSortOrder), stateAfter);
     }
 
-    void rowClickOpensNamedRecord_data()
-    {
-        QTest::addColumn<QString>("deviceClass");
-        QTest::addColumn<int>("expectedWindow");
-        QTest::newRow("ZL") << "ZL" << int(frm_Historiendaten::DetailWindow::ZL);
-        QTest::newRow("PV") << "PV" << int(frm_Historiendaten::DetailWindow::PV);
-        QTest::newRow("RQ") << "RQ" << int(frm_Historiendaten::DetailWindow::PV);
-        QTest::newRow("unknown class") << "XY" << int(frm_Historiendaten::DetailWindow::ZL);
-    }
-
+    // A click on a row names its event by the "Nr." cell, whatever the order shown.
     void rowClickOpensNamedRecord()
     {
-        QFETCH(QString, deviceClass);
-        QFETCH(int, expectedWindow);
         Window win;
-        QVERIFY(win.fx->create(deviceClass));
+        QVERIFY(win.fx->create());
         for (int i = 1; i <= 5; ++i)
-            QVERIFY(win.fx->addEvent({{"TableauAdresse", i}, {"ParameterNummer", 100 + i},
-                                      {"Meldeleuchte", 1 + i % 2},
-                                      {"Start_Datum", QDateTime(QDate(2026, 1, 6 - i), QTime(12, 0))}}));
+            QVERIFY(win.fx->addEvent(
+                {{"TableauAdresse", i},
+                 {"ParameterNummer", 100 + i},
+                 {"Meldeleuchte", 1 + i % 2},
+                 {"Start_Datum", QDateTime(QDate(2026, 1, 6 - i), QTime(12, 0))}}));
         win.open();
         QSignalSpy spy(win.w.get(), &frm_Historiendaten::detailViewRequested);
         win.w->GridClick(0, 2); // by start: reverse of the record set order
@@ -415,37 +329,24 @@ private slots:
             QCOMPARE(win.w->grid()->currentIndex().column(), 0);
         }
         QCOMPARE(spy.size(), 5);
-        QCOMPARE(int(spy.at(0).at(0).value<frm_Historiendaten::DetailWindow>()), expectedWindow);
-        QVERIFY(win.fx->asker.messages.isEmpty());
-    }
-
-    void rowClickWithoutProgramming_data()
-    {
-        QTest::addColumn<int>("lamp");
-        QTest::addColumn<int>("language");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("0 German") << 0 << 0 << QString::fromUtf8("Zu dieser Meldung  gibt es keine Programmierung!");
-        QTest::newRow("3 English") << 3 << 1 << "No programming record available!";
+        QVERIFY(win.fx->asker.calls.isEmpty());
     }
 
     void rowClickWithoutProgramming()
     {
-        QFETCH(int, lamp);
-        QFETCH(int, language);
-        QFETCH(QString, expected);
         Window win;
         QVERIFY(win.fx->create());
-        QVERIFY(win.fx->addEvent({{"TableauAdresse", 1}, {"Meldeleuchte", lamp}}));
-        win.fx->texts.gLanguageOffset = qint16(language);
+        QVERIFY(win.fx->addEvent({{"TableauAdresse", 1}, {"Meldeleuchte", 3}}));
         win.open();
         QSignalSpy spy(win.w.get(), &frm_Historiendaten::detailViewRequested);
         win.w->GridClick(1, 3);
         QCOMPARE(spy.size(), 0);
-        QCOMPARE(win.fx->asker.messages.size(), 1);
-        QCOMPARE(win.fx->asker.messages[0].text, expected);
-        QCOMPARE(win.fx->asker.messages[0].icon, Asker::Icon::Critical);
-        QVERIFY(win.fx->asker.messages[0].systemModal);
-        QCOMPARE(win.model()->rowCount(), 1);
+        const auto messages = win.fx->asker.messages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].text,
+                 QString::fromUtf8("Zu dieser Meldung  gibt es keine Programmierung!"));
+        QCOMPARE(messages[0].icon, Asker::Icon::Critical);
+        QVERIFY(messages[0].systemModal);
     }
 
     void doubleClickAndHeaderClickThroughTheView()
@@ -506,8 +407,7 @@ private slots:
         for (const char *t : {"Tür", "TÜR", "tür", "Tor", "Ätna", "äpfel", "Apfel", "  Zebra", "ß",
                               "SS", "", "   ", "Vorwarnung 1"})
             texts << QString::fromUtf8(t);
-        const QVariantList values{" 12.5", "9", "100", "-3", QVariant()};
-        const QVariantList types{QVariant(), "", " ABC", "abc", "Typ 2"};
+        const QVariantList values{" 12.5", "9", "100", "-3", QVariant(), "", " ABC", "abc"};
         Window win;
         QVERIFY(win.fx->create(seed % 2 ? "PV" : "ZL", QString::number(seed)));
         for (int i = 0; i < 150; ++i) {
@@ -517,23 +417,18 @@ private slots:
             };
             QVariantMap e{{"TableauAdresse", pick({0, 2, 2, -5, QVariant()})},
                           {"Start_Datum", date()},
-                          {"Quittiert_JN", pick({0, 1, 2})},
                           {"Quittiert_Datum", date()},
-                          {"Stop_JN", pick({0, 1})},
-                          {"Stop_Datum", date()},
-                          {"Meldeleuchte", pick({0, 1, 2, 3})},
-                          {"Test_JN", pick({0, 1})},
-                          {"Eingang", pick({0, 1, 2, 3})},
-                          {"GeraeteAdresse1", pick({0, 12})},
-                          {"GeraeteAdresse2", pick({2, 255})},
-                          {"Kanal", pick({0, 4, 9})},
-                          {"EIBEingang", pick({0, 1, 7})},
-                          {"Text1", pick(texts)},
-                          {"Text2", pick(texts)},
-                          {"Text3", pick(texts)},
-                          {"AnalogWertMin", pick(values)},
-                          {"AnalogWertMax", pick(values)},
-                          {"geraetetyp", pick(types)}};
+                          {"Stop_Datum", date()}};
+            for (const char *f : {"Quittiert_JN", "Stop_JN", "Test_JN"})
+                e.insert(f, pick({0, 1, 2}));
+            for (const char *f : {"Meldeleuchte", "Eingang"})
+                e.insert(f, pick({0, 1, 2, 3}));
+            for (const char *f : {"GeraeteAdresse1", "GeraeteAdresse2", "Kanal", "EIBEingang"})
+                e.insert(f, pick({0, 1, 9, 255}));
+            for (const char *f : {"Text1", "Text2", "Text3"})
+                e.insert(f, pick(texts));
+            for (const char *f : {"AnalogWertMin", "AnalogWertMax", "geraetetyp"})
+                e.insert(f, pick(values));
             if (rnd.bounded(5u) == 0)
                 e.insert("Stop_Datum_Sort", QVariant());
             QVERIFY(win.fx->addEvent(e));
@@ -557,11 +452,15 @@ private slots:
             clicks.insert(int(rnd.bounded(quint32(clicks.size() + 1))), c);
         for (int extra = 0; extra < 4; ++extra)
             clicks << int(rnd.bounded(18u));
-        for (int column : clicks) {
+        for (int i = 0; i < clicks.size(); ++i) {
+            const int column = clicks[i];
             const bool descending = win.fx->view.gGridSortOrder == 3;
             const int key = column == 2 || column == 4 || column == 6 ? column + 1 : column;
             referenceSort(order, records, fmt, key, column <= 7, descending);
             win.w->GridClick(0, column);
+            // In the background, clicks come three at a time: two wait for the running sort.
+            if (background && i % 3 != 2 && i + 1 < clicks.size())
+                continue;
             QTRY_VERIFY(!win.w->isBusy());
             QStringList expected;
             for (qsizetype p : order)
@@ -571,13 +470,14 @@ private slots:
     }
 
     // A large file: the first screen of rows, then the rest appended (the view keeps its
-    // place); clicks meanwhile wait for the whole set and then run.
+    // place); clicks meanwhile wait for the whole set and then run. More rows than the
+    // grid keeps in memory: a row read again after all others is still its own.
     void backgroundLoadShowsFirstRowsThenAll()
     {
         Window win;
         QVERIFY(win.fx->create());
         QVERIFY(win.fx->store.gDatabase->execute(QStringLiteral(
-            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1500) "
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 4300) "
             "INSERT INTO HISTORY (TableauAdresse, Meldeleuchte, Text1) SELECT i % 7 + 1, 2, 'T' || "
             "i FROM n")));
         win.fx->view.backgroundFrom = 0;
@@ -597,11 +497,15 @@ private slots:
         QCOMPARE(shown, QList<int>{1000});
         QCOMPARE(inserted.size(), 1);
         QCOMPARE(inserted.at(0).at(1).toInt(), 1000);
-        QCOMPARE(win.model()->rowCount(), 1500);
-        QCOMPARE(win.fx->store.gHistoryRecordset->recordCount(), 1500);
+        QCOMPARE(win.model()->rowCount(), 4300);
+        QCOMPARE(win.fx->store.gHistoryRecordset->recordCount(), 4300);
         QCOMPARE(win.model()->cellText(0, 1), QStringLiteral("7"));
         QCOMPARE(detail.size(), 1);
-        QCOMPARE(win.w->statusText(), QStringLiteral("1.500 Ereignisse"));
+        QCOMPARE(win.w->statusText(), QStringLiteral("4.300 Ereignisse"));
+        const QString first = win.model()->cellText(0, 12);
+        for (int r = 1; r < 4300; ++r)
+            QVERIFY(!win.model()->cellText(r, 12).isEmpty());
+        QCOMPARE(win.model()->cellText(0, 12), first);
     }
 
     // The printout reads the rows as the grid shows them when it opens (sorted, each with
@@ -634,9 +538,11 @@ private slots:
         Window win;
         QVERIFY(win.fx->create());
         for (int i = 0; i < 20; ++i)
-            QVERIFY(win.fx->addEvent({{"TableauAdresse", (i * 7) % 11}, {"Text1", QString("t%1").arg(i % 3)}}));
+            QVERIFY(win.fx->addEvent(
+                {{"TableauAdresse", (i * 7) % 11}, {"Text1", QString("t%1").arg(i % 3)}}));
         win.open();
-        QAbstractItemModelTester tester(win.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(win.model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         win.w->grid()->selectRow(4);
         const int selectedNr = win.model()->cellText(4, 0).toInt();
         win.w->GridClick(0, 12);
