@@ -30,11 +30,6 @@ class TestSettings : public QObject
 private slots:
     void readRules_data();
     void readRules();
-    void writeTrimsAndReadsBack();
-    void fallbackFileGivesPresets_data();
-    void fallbackFileGivesPresets();
-    void explicitFileFromArgumentsAndEnvironment();
-    void leadingNumber_data();
     void leadingNumber();
     void userFilesFolder_data();
     void userFilesFolder();
@@ -42,149 +37,78 @@ private slots:
 
 void TestSettings::readRules_data()
 {
-    QTest::addColumn<QString>("ini");
+    QTest::addColumn<QString>("ini");     // the user's file
+    QTest::addColumn<QString>("presets"); // the installation's file
     QTest::addColumn<QString>("section");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("def");
     QTest::addColumn<QString>("expected");
-
-    QTest::newRow("absent gives trimmed default") << "" << "Sprache" << "Sprache" << " 99 " << "99";
-    QTest::newRow("absent section") << "[Other]\nx=1\n" << "Schnittstelle" << "Com" << "2" << "2";
-    QTest::newRow("empty value is empty, not default") << "[Sprache]\nSprache=\n" << "Sprache"
-                                                       << "Sprache" << "99" << "";
-    QTest::newRow("stored value") << "[Schnittstelle]\nCom=3\n" << "Schnittstelle" << "Com" << "2" << "3";
-    QTest::newRow("names trimmed") << "[Schnittstelle]\nBaud=57600\n" << "  Schnittstelle "
-                                   << " Baud  " << "9600" << "57600";
-    QTest::newRow("value with comma stays one text") << "[Schnittstelle]\nSettings=\"9600,E,7,1\"\n"
-                                                     << "Schnittstelle" << "Settings" << ""
-                                                     << "9600,E,7,1";
-    QTest::newRow("long value cut to 256") << QString("[Installation]\nCurDir=" + QString(300, 'a') + "\n")
-                                           << "Installation" << "CurDir" << "C:" << QString(256, 'a');
+    auto row = [](const char *tag, const QString &ini, const char *presets, const char *section,
+                  const char *name, const char *def, const QString &expected) {
+        QTest::newRow(tag) << ini << QString(presets) << QString(section) << QString(name)
+                           << QString(def) << expected;
+    };
+    row("absent gives trimmed default", "", "", "Sprache", "Sprache", " 99 ", "99");
+    row("empty value is empty, not default", "[Sprache]\nSprache=\n", "[Sprache]\nSprache=1\n",
+        "Sprache", "Sprache", "99", "");
+    row("value with comma stays one text", "[Schnittstelle]\nSettings=\"9600,E,7,1\"\n", "",
+        "Schnittstelle", "Settings", "", "9600,E,7,1");
+    row("long value cut to 256", "[Installation]\nCurDir=" + QString(300, 'a') + "\n", "",
+        "Installation", "CurDir", "C:", QString(256, 'a'));
+    row("preset where the user has none", "", "[Installation]\nCurDir=/opt/qvr-history\n",
+        "Installation", "CurDir", "C:", "/opt/qvr-history");
+    row("user's value before the preset, names trimmed", "[Schnittstelle]\nCom=7\n",
+        "[Schnittstelle]\nCom=4\n", "  Schnittstelle ", " Com  ", "2", "7");
 }
 
 void TestSettings::readRules()
 {
     QFETCH(QString, ini);
+    QFETCH(QString, presets);
     QFETCH(QString, section);
     QFETCH(QString, name);
     QFETCH(QString, def);
     QFETCH(QString, expected);
     QTemporaryDir dir;
-    const QString path = dir.filePath("s.ini");
-    if (!ini.isEmpty()) {
+    const QString user = dir.filePath("user.ini");
+    const QString system = dir.filePath("system.ini");
+    for (const auto &[path, text] : {std::pair{user, ini}, std::pair{system, presets}}) {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(ini.toUtf8());
+        f.write(text.toUtf8());
     }
-    SettingsStore store(std::make_unique<IniSettingsBackend>(path));
+    SettingsStore store(std::make_unique<IniSettingsBackend>(user, system));
     QCOMPARE(store.ReadSetting(section, name, def), expected);
 #ifdef Q_OS_WIN
-    // The registry holding the same values answers alike.
+    // The same values in the registry, the presets machine-wide, answer alike.
     clearTestKeys();
     const auto cleanUp = qScopeGuard(clearTestKeys);
-    RegistrySettingsBackend registry{QLatin1String(kTestKey)};
-    const IniSettingsBackend file(path);
-    for (const QString &key : QSettings(path, QSettings::IniFormat).allKeys()) {
-        QString value;
-        QVERIFY(file.read(key.section('/', 0, 0), key.section('/', 1), &value));
-        registry.write(key.section('/', 0, 0), key.section('/', 1), value);
+    for (const QString &path : {user, system}) {
+        QSettings to(QLatin1String(path == user ? "HKEY_CURRENT_USER\\" : "HKEY_LOCAL_MACHINE\\") +
+                         QLatin1String(kTestKey),
+                     QSettings::NativeFormat);
+        for (const QString &key : QSettings(path, QSettings::IniFormat).allKeys()) {
+            QString value;
+            QVERIFY(
+                IniSettingsBackend(path).read(key.section('/', 0, 0), key.section('/', 1), &value));
+            to.setValue(key, value);
+        }
+        to.sync();
+        if (to.status() != QSettings::NoError)
+            QSKIP("presetting machine-wide values needs administrator rights");
     }
     SettingsStore fromRegistry(std::make_unique<RegistrySettingsBackend>(QLatin1String(kTestKey)));
     QCOMPARE(fromRegistry.ReadSetting(section, name, def), expected);
 #endif
 }
 
-void TestSettings::writeTrimsAndReadsBack()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("sub/dir/s.ini");
-    {
-        SettingsStore store(std::make_unique<IniSettingsBackend>(path));
-        store.WriteSetting(" Schnittstelle ", " Device3 ", "  /dev/ttyUSB0  ");
-        store.WriteSetting("Sprache", "Sprache", "");
-    }
-    SettingsStore again(std::make_unique<IniSettingsBackend>(path));
-    QCOMPARE(again.ReadSetting("Schnittstelle", "Device3", ""), QString("/dev/ttyUSB0"));
-    QCOMPARE(again.ReadSetting("Sprache", "Sprache", "99"), QString(""));
-    // The file is one a person can write by hand: sections and plain keys.
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QByteArray text = f.readAll();
-    QVERIFY(text.contains("[Schnittstelle]"));
-    QVERIFY(text.contains("Device3=/dev/ttyUSB0"));
-}
-
-void TestSettings::fallbackFileGivesPresets_data()
-{
-    QTest::addColumn<bool>("registry");
-    QTest::newRow("user's file, then the system's") << false;
-#ifdef Q_OS_WIN
-    QTest::newRow("HKEY_CURRENT_USER, then HKEY_LOCAL_MACHINE") << true;
-#endif
-}
-
-void TestSettings::fallbackFileGivesPresets()
-{
-    QFETCH(bool, registry);
-    QTemporaryDir dir;
-#ifdef Q_OS_WIN
-    clearTestKeys();
-    const auto cleanUp = qScopeGuard(clearTestKeys);
-#endif
-    // The installation's presets: a second file, or the machine-wide registry.
-    const QString place = registry ? QLatin1String("HKEY_LOCAL_MACHINE\\") + QLatin1String(kTestKey)
-                                   : dir.filePath("system.ini");
-    QSettings presets(place, registry ? QSettings::NativeFormat : QSettings::IniFormat);
-    std::unique_ptr<SettingsBackend> backend =
-        std::make_unique<IniSettingsBackend>(dir.filePath("user.ini"), place);
-#ifdef Q_OS_WIN
-    if (registry)
-        backend = std::make_unique<RegistrySettingsBackend>(QLatin1String(kTestKey));
-#endif
-    presets.setValue("Installation/CurDir", "/opt/qvr-history");
-    presets.setValue("Schnittstelle/Com", "4");
-    presets.sync();
-    if (presets.status() != QSettings::NoError)
-        QSKIP("presetting machine-wide values needs administrator rights");
-    SettingsStore store(std::move(backend));
-    QCOMPARE(store.ReadSetting("Installation", "CurDir", "C:"), QString("/opt/qvr-history"));
-    store.WriteSetting("Schnittstelle", "Com", "7");
-    QCOMPARE(store.ReadSetting("Schnittstelle", "Com", "2"), QString("7"));
-    // The installation's presets are never written.
-    presets.sync();
-    QCOMPARE(presets.value("Schnittstelle/Com").toString(), QString("4"));
-}
-
-void TestSettings::explicitFileFromArgumentsAndEnvironment()
-{
-    qputenv("QVR_HISTORY_SETTINGS", "/tmp/from-env.ini");
-    QCOMPARE(SettingsStore::explicitSettingsFile({"prog", "--settings", "/tmp/a.ini", "x.his"}),
-             QString("/tmp/a.ini"));
-    QCOMPARE(SettingsStore::explicitSettingsFile({"prog", "--settings=/tmp/b.ini"}), QString("/tmp/b.ini"));
-    QCOMPARE(SettingsStore::explicitSettingsFile({"prog", "x.his"}), QString("/tmp/from-env.ini"));
-    qunsetenv("QVR_HISTORY_SETTINGS");
-    QCOMPARE(SettingsStore::explicitSettingsFile({"prog"}), QString());
-}
-
-void TestSettings::leadingNumber_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<qlonglong>("value");
-    QTest::newRow("plain") << "2" << 2LL;
-    QTest::newRow("empty") << "" << 0LL;
-    QTest::newRow("trailing letters") << "12ab" << 12LL;
-    QTest::newRow("leading blanks") << "  57600" << 57600LL;
-    QTest::newRow("negative") << "-3" << -3LL;
-    QTest::newRow("letters first") << "int." << 0LL;
-    QTest::newRow("huge does not overflow") << QString(40, '9') << LeadingNumber(QString(40, '9'));
-}
-
+// Digits after an optional sign, letters after them ignored; forty nines do not overflow.
 void TestSettings::leadingNumber()
 {
-    QFETCH(QString, text);
-    QFETCH(qlonglong, value);
-    QCOMPARE(LeadingNumber(text), value);
-    QVERIFY(LeadingNumber(text) >= -(1LL << 50) && LeadingNumber(text) <= (1LL << 50));
+    QCOMPARE(LeadingNumber("12ab"), 12LL);
+    QCOMPARE(LeadingNumber("-3"), -3LL);
+    const qlonglong huge = LeadingNumber(QString(40, '9'));
+    QVERIFY(huge >= -(1LL << 50) && huge <= (1LL << 50));
 }
 
 void TestSettings::userFilesFolder_data()
