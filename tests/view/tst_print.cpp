@@ -350,39 +350,23 @@ void TestPrint::printing_data()
     QTest::addColumn<QString>("message");
     const QString numbers = "Bitte geben Sie die erste und die letzte Seite als ganze Zahlen ein.";
     const QString outside = "Das Dokument hat nur die Seiten 1 bis 3.";
-    QTest::newRow("all") << 0 << "-"
-                         << "a.pdf"
-                         << "a.pdf" << 3 << 1 << "";
-    QTest::newRow("current page") << 1 << "-"
-                                  << "c.pdf"
-                                  << "c.pdf" << 1 << 2 << "";
-    QTest::newRow("last page, blanks") << 2 << " 3 -3"
-                                       << "o.pdf"
-                                       << "o.pdf" << 1 << 3 << "";
-    QTest::newRow("name without suffix") << 0 << "-"
-                                         << "bericht"
-                                         << "bericht.pdf" << 3 << 1 << "";
-    QTest::newRow("not a number") << 2 << "zwei-3"
-                                  << "n.pdf"
-                                  << "" << 0 << 0 << numbers;
-    QTest::newRow("out of order") << 2 << "3-2"
-                                  << "x.pdf"
-                                  << "" << 0 << 0
-                                  << "Die erste Seite darf nicht hinter der letzten Seite liegen.";
-    QTest::newRow("beyond the last page") << 2 << "2-4"
-                                          << "b.pdf"
-                                          << "" << 0 << 0 << outside;
-    QTest::newRow("page 0") << 2 << "0-2"
-                            << "z.pdf"
-                            << "" << 0 << 0 << outside;
-    QTest::newRow("dialog cancelled") << 0 << "-"
-                                      << ""
-                                      << "" << 0 << 0 << "";
-    QTest::newRow("folder missing")
-        << 0 << "-"
-        << "no/such/dir/f.pdf"
-        << "" << 0 << 0
-        << "Der Druck ist fehlgeschlagen. Bitte prüfen Sie den Drucker oder die Zieldatei.";
+    auto row = [](const char *tag, int option, const char *range, const char *answer,
+                  const char *written, int pages, int firstPrinted, const QString &message = {}) {
+        QTest::newRow(tag) << option << QString(range) << QString(answer) << QString(written)
+                           << pages << firstPrinted << message;
+    };
+    row("all", 0, "-", "a.pdf", "a.pdf", 3, 1);
+    row("current page", 1, "-", "c.pdf", "c.pdf", 1, 2);
+    row("last page, blanks", 2, " 3 -3", "o.pdf", "o.pdf", 1, 3);
+    row("name without suffix", 0, "-", "bericht", "bericht.pdf", 3, 1);
+    row("not a number", 2, "zwei-3", "n.pdf", "", 0, 0, numbers);
+    row("out of order", 2, "3-2", "x.pdf", "", 0, 0,
+        "Die erste Seite darf nicht hinter der letzten Seite liegen.");
+    row("beyond the last page", 2, "2-4", "b.pdf", "", 0, 0, outside);
+    row("page 0", 2, "0-2", "z.pdf", "", 0, 0, outside);
+    row("dialog cancelled", 0, "-", "", "", 0, 0);
+    row("folder missing", 0, "-", "no/such/dir/f.pdf", "", 0, 0,
+        "Der Druck ist fehlgeschlagen. Bitte prüfen Sie den Drucker oder die Zieldatei.");
 }
 
 // Only a print that happened says "ende"; a refused range or a failed file says why. The
