@@ -42,6 +42,23 @@ int historyRows(const QString &path, int panel = 0)
     return rs ? rs->recordCount() : -2;
 }
 
+// The mark in a file's header: a history file's, or a working copy's (which a later
+// working copy of the same name may delete as left over).
+int applicationId(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *st = nullptr;
+    int id = -1;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_prepare_v2(db, "PRAGMA application_id", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+        id = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return id;
+}
+
 QByteArray contents(const QString &path)
 {
     QFile f(path);
@@ -214,6 +231,7 @@ void TestCli::failedSaveKeepsWorkingCopy()
     // The working copy stays with every event, and the message says where it is.
     QVERIFY2(r.out.contains("Working copy: " + r.path("panel.tmp")), qPrintable(r.out));
     QCOMPARE(historyRows(r.path("panel.tmp")), 25);
+    QCOMPARE(applicationId(r.path("panel.tmp")), Database::kApplicationId);
     QVERIFY(sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr) == SQLITE_OK);
     sqlite3_close(other);
     QCOMPARE(historyRows(file), 0);

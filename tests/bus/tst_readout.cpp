@@ -216,9 +216,10 @@ void TestReadout::sequence()
 // goes on as if it had not come.
 void TestReadout::otherStationIgnored()
 {
-    const PanelScenario s = scenarioOf(kZl);
+    const PanelScenario s = scenarioOf(kZl + "timing turnaround=5\n");
     ReadoutRig rig(s, QStringLiteral("USB"), QStringLiteral("9600"));
     QVERIFY(rig.start(s.address));
+    // Sent while the panel's answer to "LCDH?" is on its way.
     QVERIFY(rig.clock.runUntil([&] { return rig.requests().size() == 3; }, 60000));
     rig.line.device().write(FrameBytes(CompleteFrame(QStringLiteral("::018:n= 009"))));
     QVERIFY(rig.clock.runUntil([&] { return rig.presenter.over(); }, 600000));
