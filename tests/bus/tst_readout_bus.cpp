@@ -304,6 +304,8 @@ void TestReadoutBus::search_data()
     // rounded up to whole milliseconds.
     QTest::newRow("9600, answer inside the window") << "9600" << 40 << "ZL 2900" << QList<int>{2};
     QTest::newRow("9600, answer just after it") << "9600" << 43 << "ZL 2900" << QList<int>{};
+    // Arrives while the next address is asked: not that address's answer.
+    QTest::newRow("9600, answer in the next window") << "9600" << 70 << "ZL 2900" << QList<int>{};
     QTest::newRow("57600, inside") << "57600" << 29 << "RQ 370" << QList<int>{2};
     QTest::newRow("57600, just after") << "57600" << 32 << "RQ 370" << QList<int>{};
     QTest::newRow("not a supported panel") << "9600" << 0 << "ZL 9999" << QList<int>{};
