@@ -351,7 +351,7 @@ void TestReadoutDialog::portDoesNotOpen()
 void TestReadoutDialog::demoOverPseudoTerminal()
 {
 #ifndef Q_OS_LINUX
-    QSKIP("pseudo-terminals");
+    QSKIP("the demo runs on a pseudo-terminal (POSIX)");
 #else
     const QString simProgram = QStringLiteral(QVR_BINARY_DIR "/bin/qvr-panel-sim");
     if (!QFileInfo::exists(simProgram))
