@@ -70,7 +70,13 @@ QByteArray contents(const QString &path)
 class Run
 {
 public:
-    Run() { settings = dir.filePath(QStringLiteral("settings.ini")); }
+    Run()
+    {
+        settings = dir.filePath(QStringLiteral("settings.ini"));
+        QFile ini(settings);
+        if (ini.open(QIODevice::WriteOnly))
+            ini.write(QStringLiteral("[Installation]\nCurDir=%1\n").arg(dir.path()).toUtf8());
+    }
     ~Run()
     {
         if (m_sim.state() != QProcess::NotRunning) {
@@ -86,11 +92,6 @@ public:
     bool run(QStringList panel, QStringList options, const QByteArray &stopAt = {},
              int signo = SIGINT)
     {
-        QFile ini(settings);
-        if (!ini.open(QIODevice::WriteOnly))
-            return false;
-        ini.write(QStringLiteral("[Installation]\nCurDir=%1\n").arg(dir.path()).toUtf8());
-        ini.close();
         QString port = QStringLiteral("/dev/null");
         if (panel.value(0).startsWith(QLatin1String("panel "))) {
             // A scenario file's text.
@@ -359,7 +360,8 @@ void TestCli::exportCsv()
     QFETCH(QString, where);
     QFETCH(int, exitCode);
     QFETCH(QByteArray, csv);
-    QTemporaryDir dir;
+    Run r;
+    const QTemporaryDir &dir = r.dir;
     const QString file = dir.filePath(QStringLiteral("site.his"));
     const QString out = dir.filePath(QStringLiteral("site.csv"));
     {
@@ -375,7 +377,7 @@ void TestCli::exportCsv()
     cli.setProcessEnvironment(env);
     cli.setProcessChannelMode(QProcess::MergedChannels);
     cli.start(program("qvr-history-cli"), {"export", "--file", file, "--csv", out, "--where", where,
-                                           "--lang", "de", "--settings", settingsIn(dir)});
+                                           "--lang", "de", "--settings", r.settings});
     QVERIFY(cli.waitForFinished(60000));
     const QString said = QString::fromLocal8Bit(cli.readAll());
     QVERIFY2(cli.exitCode() == exitCode, qPrintable(said));
