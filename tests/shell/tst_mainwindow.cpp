@@ -17,6 +17,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QRadioButton>
 #include <QTest>
 #include <QTextBrowser>
@@ -200,6 +201,7 @@ void TestMainWindow::fileCommands()
         w.historyWindow()->parentWidget()->close();
         QTRY_VERIFY(!w.historyWindow());
     }
+    const QPointer<frm_Historiendaten> before = w.historyWindow();
     for (int a : answers)
         f.asker().answers << Asker::Answer(a);
     f.asker().calls.clear();
@@ -213,6 +215,10 @@ void TestMainWindow::fileCommands()
         QCOMPARE(QFileInfo(w.fileState().gWorkFile).absoluteFilePath(),
                  QFileInfo(f.path("Untitled.tmp")).absoluteFilePath());
     QCOMPARE(w.fileState().gNewData, unsaved);
+    // Only a read-out that ran replaces the history window.
+    const bool readOut =
+        command == 1 && !answers.contains(int(Asker::Answer::Cancel)) && !asked.contains("save");
+    QCOMPARE(w.historyWindow() != before, readOut);
     QVERIFY2(start == "closed" || w.historyWindow(), "the history window is shown again");
     // The user's file is never touched by a command that did not save.
     QCOMPARE(ShellFixture::historyRows(plant), 0);
