@@ -13,6 +13,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Qt, SQLite and the C++ runtime as the binaries need them; the platform plugins come
 # with libqt6gui6.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's own dialogs speak German with Qt's translations; without them they stay English.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${gen}/postinst ${gen}/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 

@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the program, its tests and its demo need.
-# Idempotent: installs only what is missing. Uses sudo when not root.
+# Installs the Debian 12 packages the program, its tests and its demo need, and any named
+# as arguments. Idempotent: installs only what is missing. Uses sudo when not root.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config
-          qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
+          qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev qt6-translations-l10n
           libsqlite3-dev sqlite3
           xvfb xauth poppler-utils fonts-liberation fonts-dejavu-core
           clang libclang-rt-14-dev
-          dpkg-dev file lintian librsvg2-bin desktop-file-utils appstream shared-mime-info)
+          dpkg-dev file lintian librsvg2-bin desktop-file-utils appstream shared-mime-info "$@")
 
 missing=()
 for p in "${packages[@]}"; do

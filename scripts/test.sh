@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything with warnings as errors and with ASan + UBSan, runs every test with
-# CTest, checks the Debian package, then gives each fuzz target a short run.
+# CTest, checks the Debian package, gives each fuzz target a short run, then cross-builds
+# for Windows and runs the tests and the zip there under Wine (scripts/windows.sh --package).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -19,25 +20,10 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # The Debian package, built apart (Release, no sanitizers) and run from an unpacked root.
 tests/package/check.sh
 
-# Fuzzing: clang's libFuzzer, a short run per target.
-CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-      -DQVR_FUZZ=ON >/dev/null
-cmake --build build/fuzz -j "$jobs" --target fuzzers
-shopt -s nullglob
-for f in build/fuzz/bin/fuzz_*; do
-  name=$(basename "$f")
-  echo "fuzzing $name for ${QVR_FUZZ_SECONDS:-20} s"
-  corpus="build/fuzz/corpus/$name"
-  mkdir -p "$corpus"
-  dirs=("$corpus")
-  [ -d "$root/tests/fuzz/seeds/$name" ] && dirs+=("$root/tests/fuzz/seeds/$name")
-  # A fixed seed keeps the run repeatable: a crash found here is found again the same way.
-  if ! "$f" -seed=1 -max_total_time="${QVR_FUZZ_SECONDS:-20}" -print_final_stats=0 \
-         -artifact_prefix="build/fuzz/$name-" "${dirs[@]}" > "build/fuzz/$name.log" 2>&1; then
-    tail -n 40 "build/fuzz/$name.log"
-    echo "$name found a fault; the input is in build/fuzz/$name-*"
-    exit 1
-  fi
-  tail -n 1 "build/fuzz/$name.log"
-done
+# Fuzzing: a short run per target (scripts/fuzz.sh --minutes N runs them longer). A fixed
+# seed keeps the run repeatable: a crash found here is found again the same way.
+scripts/fuzz.sh --seconds "${QVR_FUZZ_SECONDS:-20}" --seed 1
+
+# The Windows build: cross-built, its tests under Wine, its zip started.
+scripts/windows.sh --package
 echo "all tests passed"

@@ -8,6 +8,13 @@
 // A list ("3,5,10-14") or "all" (the panels a search of the bus finds) reads a site: one
 // panel after the other into the one file, a summary line per panel at the end.
 //
+//   qvr-history-cli export --file FILE.his --csv OUT.csv [--where CLAUSE] [--lang de|en]
+//                   [--settings FILE]
+//
+// writes the history grid as the window shows it (the filter clause CLAUSE in the filter
+// window's dialect, the grid's order and columns) to a CSV file; the history file is only
+// read.
+//
 // Exit status: 0 success (also when the panel's ISX scan ended the read-out; on a site:
 // every panel read), 3 a read-out that ended with an error message (on a site: any panel),
 // 1 usage or file errors, 128 + the signal's number when SIGINT or SIGTERM stopped it (the
@@ -32,10 +39,15 @@
 #include "decode/ReadoutState.h"
 #include "store/FileState.h"
 #include "store/HistoryFile.h"
+#include "store/HistorySchema.h"
 #include "store/StoreState.h"
+#include "view/CsvExport.h"
+#include "view/GridRecordReader.h"
+#include "view/GridRowSource.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 
@@ -59,6 +71,10 @@ constexpr int kTextNoneFound = 31370;
 constexpr int kTextFoundHeading = 31380;
 constexpr int kTextResults = 31430;
 constexpr int kTextStoppedSaved = 31440;
+constexpr int kTextExportUsage = 31460;
+constexpr int kTextRefused = 31470;
+constexpr int kTextExportFailed = 31480;
+constexpr int kTextExported = 31490;
 
 void print(FILE *to, const QString &text)
 {
@@ -366,6 +382,100 @@ int readSite(SiteRun &r)
     return status;
 }
 
+// "export --file FILE.his --csv OUT.csv [--where CLAUSE] [--lang de|en] [--settings FILE]".
+int runExport(const QStringList &args, Texts &texts)
+{
+    QHash<QString, QString> values;
+    bool valid = true;
+    for (qsizetype i = 2; i < args.size(); i += 2) {
+        static const QStringList known{"--file", "--csv", "--where", "--lang", "--settings"};
+        if (!known.contains(args[i]) || i + 1 >= args.size() || values.contains(args[i])) {
+            valid = false;
+            break;
+        }
+        values.insert(args[i], args[i + 1]);
+    }
+    const QString language = values.value(QStringLiteral("--lang"));
+    if (language == QLatin1String("de"))
+        texts.gLanguageOffset = 0;
+    else if (language == QLatin1String("en"))
+        texts.gLanguageOffset = 1;
+    else if (!language.isEmpty())
+        valid = false;
+    const QString file = values.value(QStringLiteral("--file"));
+    const QString csv = values.value(QStringLiteral("--csv"));
+    if (!valid || file.isEmpty() || csv.isEmpty()) {
+        print(stderr, texts.ResText(kTextExportUsage) + QLatin1Char('\n'));
+        return kExitUsage;
+    }
+    auto fail = [&](int id, const QString &path, const QString &why) {
+        print(stderr, texts.ResText(id).arg(QDir::toNativeSeparators(path), why.trimmed()) +
+                          QLatin1Char('\n'));
+        return kExitUsage;
+    };
+
+    // The file is only read: no working copy, nothing written to it.
+    StoreState store;
+    QString error;
+    store.gDatabase =
+        store.gWorkspace.OpenDatabase(file, QString(), Database::Access::ReadOnly, &error);
+    if (!store.gDatabase)
+        return fail(kTextExportFailed, file, error);
+    QString deviceClass;
+    QString textLanguage;
+    if (auto lumo =
+            store.gDatabase->openRecordset(QStringLiteral("Select * From LumoHistory"), &error)) {
+        if (lumo->recordCount() > 0 && lumo->moveFirst()) {
+            textLanguage =
+                lumo->field(QString::fromLatin1(HistorySchema::Meldetextsprache)).toString();
+            deviceClass = lumo->field(QString::fromLatin1(HistorySchema::Geraet)).toString();
+        }
+    } else {
+        return fail(kTextExportFailed, file, error);
+    }
+    if (deviceClass.isEmpty())
+        deviceClass = QStringLiteral("ZL");
+
+    // The query the filter window runs; without a clause, the grid's own.
+    const QString where = values.value(QStringLiteral("--where"));
+    const QString sql =
+        where.trimmed().isEmpty()
+            ? QString::fromLatin1(HistorySchema::HistorySql)
+            : QStringLiteral("Select * From HISTORY WHERE ") + where +
+                  QStringLiteral(" order by TableauAdresse, Start_Datum, Stop_Datum");
+    auto ids = std::make_shared<std::vector<qint64>>();
+    if (!store.gDatabase->selectRowIds(sql, -1, ids.get(), &error)) {
+        print(stderr, texts.ResText(kTextRefused).arg(where.trimmed(), error.trimmed()) +
+                          QLatin1Char('\n'));
+        return kExitUsage;
+    }
+    // Every field a cell is made of must be there (an old layout the program upgrades
+    // on opening is not read here).
+    if (auto rs = store.gDatabase->openRecordset(sql, ids, &error)) {
+        for (const QString &name : GridRecordReader::fieldNames())
+            if (rs->fieldIndex(name) < 0)
+                return fail(kTextExportFailed, file,
+                            QStringLiteral("Field %1 is missing.").arg(name));
+    } else {
+        return fail(kTextExportFailed, file, error);
+    }
+
+    const auto rows = std::make_shared<const GridRowSource>(
+        store, std::move(ids), nullptr, GridCellFormatter(texts, deviceClass, textLanguage));
+    const CsvExport::Table table = CsvExport::fromRows(rows, CsvExport::shownColumns());
+    if (!CsvExport::writeFile(csv, table, CsvExport::separator(texts.gLanguageOffset), &error))
+        return fail(kTextExportFailed, csv, error);
+    if (!rows->lastError().isEmpty()) {
+        QFile::remove(csv);
+        return fail(kTextExportFailed, file, rows->lastError());
+    }
+    print(stdout, texts.ResText(kTextExported)
+                          .arg(rows->rowCount())
+                          .arg(QDir::toNativeSeparators(QFileInfo(csv).absoluteFilePath())) +
+                      QLatin1Char('\n'));
+    return kExitOk;
+}
+
 int run(const QStringList &args)
 {
     std::unique_ptr<SettingsStore> programSettings = SettingsStore::forProgram(args);
@@ -373,6 +483,9 @@ int run(const QStringList &args)
     const long long savedLanguage = LeadingNumber(programSettings->ReadSetting(
         QStringLiteral("Sprache"), QStringLiteral("Sprache"), QStringLiteral("1")));
     texts.gLanguageOffset = savedLanguage == 0 ? 0 : 1;
+
+    if (args.value(1) == QLatin1String("export"))
+        return runExport(args, texts);
 
     Options o;
     const bool valid = parseOptions(args, &o);
@@ -385,7 +498,8 @@ int run(const QStringList &args)
             print(stderr,
                   texts.ResText(kTextBadList).arg(args.value(args.indexOf("--address") + 1)) +
                       QLatin1Char('\n'));
-        print(stderr, texts.ResText(kTextUsage) + QLatin1Char('\n'));
+        print(stderr, texts.ResText(kTextUsage) + QLatin1Char('\n') +
+                          texts.ResText(kTextExportUsage) + QLatin1Char('\n'));
         return kExitUsage;
     }
 

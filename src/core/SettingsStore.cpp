@@ -6,14 +6,15 @@
 #include <QStandardPaths>
 
 #ifdef Q_OS_WIN
+#include <string>
 #include <windows.h>
 #endif
 
 namespace qvr {
 
 namespace {
-// The registry reads into a buffer of 256 characters; keep the same limit everywhere so
-// the program behaves alike on every platform.
+// Settings were always read into a buffer of 256 characters: a longer value gives its
+// beginning, from every backend alike.
 constexpr int kMaxValueLength = 256;
 
 QString clip(const QString &v)
@@ -61,35 +62,53 @@ void IniSettingsBackend::write(const QString &section, const QString &name, cons
 }
 
 #ifdef Q_OS_WIN
+namespace {
+// A string value read whole, whatever its length, as the INI file gives it; the store
+// then applies the same limit to both.
+bool readRegistry(HKEY root, const std::wstring &key, const std::wstring &name, QString *value)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        DWORD size = 0;
+        if (RegGetValueW(root, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &size) !=
+            ERROR_SUCCESS)
+            return false;
+        std::wstring buffer(size / sizeof(wchar_t) + 1, L'\0');
+        const LONG rc = RegGetValueW(root, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr,
+                                     buffer.data(), &size);
+        if (rc == ERROR_MORE_DATA)
+            continue; // it grew in between
+        if (rc != ERROR_SUCCESS)
+            return false;
+        *value = QString::fromWCharArray(buffer.c_str());
+        return true;
+    }
+    return false;
+}
+} // namespace
+
+RegistrySettingsBackend::RegistrySettingsBackend(QString key) : m_key(std::move(key)) {}
+
 bool RegistrySettingsBackend::read(const QString &section, const QString &name,
                                    QString *value) const
 {
-    const QByteArray key = ("SOFTWARE\\QVR-History\\" + section).toLocal8Bit();
-    HKEY h = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.constData(), 0, KEY_QUERY_VALUE, &h) != ERROR_SUCCESS)
-        return false;
-    char buf[kMaxValueLength];
-    DWORD size = sizeof buf;
-    DWORD type = 0;
-    const LONG rc = RegQueryValueExA(h, name.toLocal8Bit().constData(), nullptr, &type,
-                                     reinterpret_cast<BYTE *>(buf), &size);
-    RegCloseKey(h);
-    if (rc != ERROR_SUCCESS)
-        return false;
-    *value = QString::fromLocal8Bit(buf, int(size));
-    return true;
+    const std::wstring key = (m_key + QLatin1Char('\\') + section).toStdWString();
+    const std::wstring valueName = name.toStdWString();
+    return readRegistry(HKEY_CURRENT_USER, key, valueName, value) ||
+           readRegistry(HKEY_LOCAL_MACHINE, key, valueName, value);
 }
 
 void RegistrySettingsBackend::write(const QString &section, const QString &name,
                                     const QString &value)
 {
-    const QByteArray key = ("SOFTWARE\\QVR-History\\" + section).toLocal8Bit();
+    const std::wstring key = (m_key + QLatin1Char('\\') + section).toStdWString();
     HKEY h = nullptr;
-    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, key.constData(), &h) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h,
+                        nullptr) != ERROR_SUCCESS)
         return;
-    const QByteArray data = value.toLocal8Bit() + '\0';
-    RegSetValueExA(h, name.toLocal8Bit().constData(), 0, REG_SZ,
-                   reinterpret_cast<const BYTE *>(data.constData()), DWORD(data.size()));
+    const std::wstring data = value.toStdWString();
+    RegSetValueExW(h, name.toStdWString().c_str(), 0, REG_SZ,
+                   reinterpret_cast<const BYTE *>(data.c_str()),
+                   DWORD((data.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(h);
 }
 #endif

@@ -33,12 +33,18 @@ private:
 };
 
 #ifdef Q_OS_WIN
-// HKEY_LOCAL_MACHINE\SOFTWARE\QVR-History\<section>, string values.
+// String values under <key>\<section> in the registry: the user's own under
+// HKEY_CURRENT_USER, read first and the only ones written (a normal user may not write
+// machine-wide values), then an installation's presets under HKEY_LOCAL_MACHINE.
 class RegistrySettingsBackend : public SettingsBackend
 {
 public:
+    explicit RegistrySettingsBackend(QString key = QStringLiteral("SOFTWARE\\QVR-History"));
     bool read(const QString &section, const QString &name, QString *value) const override;
     void write(const QString &section, const QString &name, const QString &value) override;
+
+private:
+    QString m_key;
 };
 #endif
 

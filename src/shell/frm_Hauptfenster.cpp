@@ -17,6 +17,7 @@
 #include "store/HistoryFile.h"
 #include "store/HistorySchema.h"
 #include "store/StoreState.h"
+#include "view/CsvExport.h"
 #include "view/HistoryGridModel.h"
 #include "view/ViewState.h"
 #include "view/frm_Historiendaten.h"
@@ -34,6 +35,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTableView>
 #include <QToolBar>
 
 namespace qvr {
@@ -51,6 +53,12 @@ constexpr std::array<ToolButton, 6> kButtons = {{{"", 0},
                                                  {"Datei_speichern", 3},
                                                  {"Datei_filtern", 5},
                                                  {"Datei_drucken", 6}}};
+
+// The File menu's export entry and its texts.
+constexpr int kExportMenuId = 1200;
+constexpr int kExportTitleId = 1210;
+constexpr int kExportFilterId = 1220;
+constexpr int kExportFailedId = 1230;
 
 QString arrayName(const char *name, int index)
 {
@@ -100,7 +108,8 @@ void frm_Hauptfenster::buildMenus()
     m_dateimenu = menuBar()->addMenu(QString());
     m_dateimenu->setObjectName(QStringLiteral("dateimenu"));
     m_dateimenu->menuAction()->setObjectName(arrayName("dateimenu", 0));
-    for (int i = 1; i <= 7; ++i) {
+    // Export (8) comes after Print, before the separator and Quit.
+    for (int i : {1, 2, 3, 4, 5, 6, 8, 7}) {
         if (i == 7)
             m_dateimenu->addSeparator();
         QAction *a = m_dateimenu->addAction(QString());
@@ -172,7 +181,7 @@ void frm_Hauptfenster::buildStatusBar()
 
 void frm_Hauptfenster::setFileCommandsEnabled(bool enabled)
 {
-    for (int i = 3; i <= 6; ++i)
+    for (int i : {3, 4, 5, 6, 8})
         m_dateiMenu[size_t(i)]->setEnabled(enabled);
     for (int i = 3; i <= 5; ++i)
         m_buttons[size_t(i)]->setEnabled(enabled);
@@ -289,10 +298,13 @@ void frm_Hauptfenster::onActivated()
 
 void frm_Hauptfenster::ApplyLanguageTexts()
 {
+    // Qt's own dialogs and buttons follow the language too.
+    m_qtTranslations.apply(m_texts.gLanguageOffset);
     setWindowTitle(m_texts.ResText(1000));
     m_dateimenu->setTitle(m_texts.ResText(1010));
     for (int i = 1; i <= 7; ++i)
         m_dateiMenu[size_t(i)]->setText(m_texts.ResText(1010 + 10 * i));
+    m_dateiMenu[8]->setText(m_texts.ResText(kExportMenuId));
     m_einstellungenmenu->setTitle(m_texts.ResText(1090));
     for (int i = 1; i <= 2; ++i)
         m_einstellungenMenu[size_t(i)]->setText(m_texts.ResText(1090 + 10 * i));
@@ -338,6 +350,9 @@ void frm_Hauptfenster::showLanguageWindow()
 void frm_Hauptfenster::languageWindowClosed()
 {
     ApplyLanguageTexts();
+    // An open history window speaks the new language at once, without reading the file again.
+    if (frm_Historiendaten *history = historyWindow())
+        history->RefreshLanguage();
     if (!m_file.gWorkFile.isEmpty())
         setWindowTitle(HistoryFile::FileCaption(windowTitle(), m_file.gFileName));
 }
@@ -400,6 +415,9 @@ void frm_Hauptfenster::runFileCommand(int index)
         break;
     case 7:
         close();
+        break;
+    case 8:
+        exportFile();
         break;
     default:
         break;
@@ -554,6 +572,45 @@ void frm_Hauptfenster::printFile()
     button->setChecked(false);
     button->setCheckable(false);
     MousePointer::restoreDefault();
+}
+
+void frm_Hauptfenster::exportFile()
+{
+    // What is exported is what the history window shows; bring it back if it was closed.
+    if (!historyWindow())
+        showHistoryWindow();
+    frm_Historiendaten *history = historyWindow();
+    if (!history)
+        return;
+    const QString suggested =
+        QFileInfo(m_file.gFileName).completeBaseName() + QStringLiteral(".csv");
+    QString target = m_asker->saveFileName(m_texts.ResText(kExportTitleId), m_files->dialogFolder(),
+                                           m_texts.ResText(kExportFilterId), suggested);
+    if (target.isEmpty())
+        return;
+    if (QFileInfo(target).suffix().isEmpty())
+        target += QStringLiteral(".csv");
+
+    // The grid as shown: its order, its filter, its visible columns and their headers. Every
+    // row the window will show, read again from the file block by block (a copy of the
+    // grid's rows with its own cache).
+    history->finishBackgroundWork();
+    const HistoryGridModel *model = history->gridModel();
+    QList<int> columns;
+    for (int c = 0; c < model->columnCount(); ++c)
+        if (!history->grid()->isColumnHidden(c))
+            columns << c;
+    const CsvExport::Table table =
+        CsvExport::fromRows(std::make_shared<const GridRowSource>(model->rows()), columns);
+    MousePointer::showHourglass();
+    QString error;
+    const bool ok =
+        CsvExport::writeFile(target, table, CsvExport::separator(m_texts.gLanguageOffset), &error);
+    MousePointer::restoreDefault();
+    if (!ok)
+        m_asker->message(m_texts.ResText(kExportFailedId) + QStringLiteral("\n\n")
+                             + QDir::toNativeSeparators(target) + QStringLiteral("\n") + error,
+                         m_texts.ResText(1000), Asker::Icon::Critical, Asker::Buttons::Ok);
 }
 
 void frm_Hauptfenster::runSettingsCommand(int index)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HelpViewer.h"
+#include "QtTranslations.h"
 #include "ShellState.h"
 #include "core/TextTable.h"
 #include "store/FileState.h"
@@ -54,7 +55,8 @@ public:
     // runs: the caller then ends the program without showing anything.
     bool startUp(const QStringList &arguments, const QString &lockPath);
 
-    // The commands by menu index: File 1 to 7, Settings 1 and 2, "?" 1 and 2.
+    // The commands by menu index: File 1 to 7 and 8 (export, shown after Print), Settings 1
+    // and 2, "?" 1 and 2.
     void runFileCommand(int index);
     void runSettingsCommand(int index);
     void runHelpCommand(int index);
@@ -115,6 +117,7 @@ private:
     void setInputEnabled(bool enabled);
     void openFile();
     void printFile();
+    void exportFile();
     void filterData();
     void shutDown();
 
@@ -144,13 +147,14 @@ private:
     QMenu *m_dateimenu = nullptr;
     QMenu *m_einstellungenmenu = nullptr;
     QMenu *m_hilfemenu = nullptr;
-    std::array<QAction *, 8> m_dateiMenu{};         // indexes 1 to 7
+    std::array<QAction *, 9> m_dateiMenu{};         // indexes 1 to 8
     std::array<QAction *, 3> m_einstellungenMenu{}; // indexes 1 and 2
     std::array<QAction *, 3> m_hilfeMenu{};         // indexes 1 and 2
     QToolBar *m_toolbar = nullptr;
     std::array<QAction *, 6> m_buttons{}; // indexes 1 to 5
     std::array<QLabel *, 4> m_panels{};   // indexes 1 to 3
 
+    QtTranslations m_qtTranslations;
     bool m_started = false;
     bool m_shutDown = false;
 };

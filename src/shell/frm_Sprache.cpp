@@ -5,10 +5,13 @@
 #include "core/TextTable.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace qvr {
 
@@ -48,7 +51,10 @@ frm_Sprache::frm_Sprache(Texts &texts, SettingsStore &settings, std::function<vo
     connect(m_sprache0, &QRadioButton::clicked, this, [this] { choose(0); });
     connect(m_sprache1, &QRadioButton::clicked, this, [this] { choose(1); });
 
-    setMinimumWidth(260);
+    // Wide enough for the caption beside the frame's buttons (the German one is long).
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    setMinimumWidth(std::max(260, QFontMetrics(titleFont).horizontalAdvance(windowTitle()) + 120));
     adjustSize();
 }
 

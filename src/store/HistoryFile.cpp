@@ -183,6 +183,24 @@ bool HistoryFile::isUntitled() const
         .contains(kUntitledWork);
 }
 
+QString HistoryFile::dialogFolder() const
+{
+    if (!m_file.gFileName.isEmpty() && !isUntitled()) {
+        const QString folder = QFileInfo(m_file.gFileName).absolutePath();
+        if (QFileInfo(folder).isDir())
+            return folder;
+    }
+    if (!m_lastFolder.isEmpty() && QFileInfo(m_lastFolder).isDir())
+        return m_lastFolder;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+void HistoryFile::rememberFolder(const QString &chosenFile)
+{
+    m_lastFolder = QFileInfo(chosenFile).absolutePath();
+}
+
 bool HistoryFile::createWorkingCopy(std::unique_ptr<WorkingCopy> claim, QString *detail)
 {
     if (!claim)
@@ -232,7 +250,8 @@ bool HistoryFile::OpenHistoryFile(QString &path, QString *error)
 {
     m_file.gFileCancelled = false;
     if (path.isEmpty()) {
-        const QString chosen = m_asker.openFileName(m_texts.ResText(kOpenTitle), QString(), kFilter);
+        const QString chosen =
+            m_asker.openFileName(m_texts.ResText(kOpenTitle), dialogFolder(), kFilter);
         if (chosen.isEmpty()) {
             m_file.gFileCancelled = true;
             if (error)
@@ -240,6 +259,7 @@ bool HistoryFile::OpenHistoryFile(QString &path, QString *error)
             return false;
         }
         path = chosen;
+        rememberFolder(chosen);
     }
     auto fail = [&](int textId, const QString &detail, const QString &arg = QString()) {
         m_file.gFileCancelled = true;
@@ -269,11 +289,11 @@ bool HistoryFile::OpenHistoryFile(QString &path, QString *error)
     QString work = WorkFileFor(path, m_file.gFileName);
     std::unique_ptr<WorkingCopy> staging =
         WorkingCopy::Claim(work + QStringLiteral(".opening"), avoid);
-    if (!staging || !HistoryFileCopy::CopyFile(path, staging->path(), &detail)) {
+    if (!staging || !HistoryFileCopy::CopyDatabaseFile(path, staging->path(), &detail)) {
         // A read-only medium: the working copy lives in the user's own folder instead.
         work = fallbackPlace(work);
         staging = WorkingCopy::Claim(work + QStringLiteral(".opening"), avoid);
-        if (!staging || !HistoryFileCopy::CopyFile(path, staging->path(), &detail))
+        if (!staging || !HistoryFileCopy::CopyDatabaseFile(path, staging->path(), &detail))
             return fail(kNoWorkingCopy, detail);
     }
 
@@ -394,13 +414,15 @@ bool HistoryFile::SaveHistoryFileAs(QString *error)
             *error = QStringLiteral("no history file is open");
         return false;
     }
-    const QString chosen = m_asker.saveFileName(m_texts.ResText(kSaveAsTitle), QString(), kFilter, QString());
+    const QString chosen =
+        m_asker.saveFileName(m_texts.ResText(kSaveAsTitle), dialogFolder(), kFilter, QString());
     if (chosen.isEmpty()) {
         m_file.gFileCancelled = true;
         if (error)
             error->clear();
         return false;
     }
+    rememberFolder(chosen);
     const QString target = SaveAsTarget(chosen);
     // The dialog asked about the name as typed; a file under the completed name has not
     // been asked about yet.
@@ -464,7 +486,14 @@ bool HistoryFile::switchWorkingCopy(const QString &work, QString *detail)
         HistoryFileCopy::RemoveDatabase(claim->path());
         return false;
     }
-    const bool historyOpen = m_store.gHistoryRecordset != nullptr;
+    // The history record set keeps what it selected (a filter) and where it stands: the
+    // grid finds an event by its position in it. The copy has the same row ids.
+    const Recordset *history = m_store.gHistoryRecordset.get();
+    const QString historySql = history ? history->sql() : QString();
+    const auto historyIds =
+        history ? std::make_shared<std::vector<qint64>>(*history->rowIds()) : nullptr;
+    const Recordset::Bookmark historyAt =
+        history && history->absolutePosition() >= 0 ? history->bookmark() : Recordset::NoBookmark;
     const bool tempOpen = m_store.gTempRecordset != nullptr;
     discardWorkingCopy();
     m_store.gDatabase = std::move(db);
@@ -472,8 +501,15 @@ bool HistoryFile::switchWorkingCopy(const QString &work, QString *detail)
     m_work = std::move(claim);
     // The standard record sets were dropped with the old database; they come back over
     // the new one (as new objects) so their users find them open as before.
-    if (historyOpen)
-        HistorySchema::OpenTable(m_store, QString::fromLatin1(HistorySchema::HISTORY));
+    if (historyIds) {
+        std::unique_ptr<Recordset> rs = m_store.gDatabase->openRecordset(historySql, historyIds);
+        if (rs && historyAt != Recordset::NoBookmark)
+            rs->setBookmark(historyAt);
+        if (rs)
+            m_store.gHistoryRecordset = std::move(rs);
+        else
+            HistorySchema::OpenTable(m_store, QString::fromLatin1(HistorySchema::HISTORY));
+    }
     if (tempOpen)
         HistorySchema::OpenTable(m_store, QString::fromLatin1(HistorySchema::TEMP));
     return true;

@@ -97,6 +97,13 @@ public:
     // The name a save-as choice is saved under: ".his" appended when it has no dot.
     static QString SaveAsTarget(const QString &chosen);
 
+    // Where the file dialogs start: the open file's folder, else the folder last chosen in
+    // one of them, else the user's documents or home folder (never the program's working
+    // directory).
+    QString dialogFolder() const;
+    // Remembers the folder of a file the user chose in a file dialog.
+    void rememberFolder(const QString &chosenFile);
+
 private:
     void report(int textId, const QString &path, const QString &detail, QString *error,
                 const QString &arg = QString());
@@ -126,6 +133,7 @@ private:
     HistoryFileDisplay *m_display;
     // The hold on gWorkFile while it is open.
     std::unique_ptr<WorkingCopy> m_work;
+    QString m_lastFolder;
 };
 
 } // namespace qvr

@@ -147,7 +147,7 @@ bool HistoryFileCopy::BackupTo(sqlite3 *source, const QString &target, int appli
         return false;
     }
     sqlite3 *dest = nullptr;
-    const QByteArray name = QFile::encodeName(target);
+    const QByteArray name = target.toUtf8(); // SQLite takes UTF-8 on every platform
     if (sqlite3_open_v2(name.constData(), &dest, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                         nullptr) != SQLITE_OK ||
         !Connection::harden(dest)) {
@@ -178,7 +178,7 @@ bool HistoryFileCopy::BackupTo(sqlite3 *source, const QString &target, int appli
     return ok;
 }
 
-bool HistoryFileCopy::CopyFile(const QString &source, const QString &target, QString *error)
+bool HistoryFileCopy::CopyDatabaseFile(const QString &source, const QString &target, QString *error)
 {
     const QFileInfo info(source);
     if (!info.isFile() || !info.isReadable()) {
@@ -186,7 +186,7 @@ bool HistoryFileCopy::CopyFile(const QString &source, const QString &target, QSt
         return false;
     }
     sqlite3 *src = nullptr;
-    const QByteArray name = QFile::encodeName(source);
+    const QByteArray name = source.toUtf8();
     if (sqlite3_open_v2(name.constData(), &src, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
         !Connection::harden(src)) {
         setError(error, sqliteText(src, "open"));
@@ -201,7 +201,7 @@ bool HistoryFileCopy::CopyFile(const QString &source, const QString &target, QSt
 bool HistoryFileCopy::SetApplicationId(const QString &path, int applicationId)
 {
     sqlite3 *db = nullptr;
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = path.toUtf8();
     const bool ok =
         sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
         Connection::harden(db) && setApplicationId(db, applicationId);
@@ -221,7 +221,7 @@ bool HistoryFileCopy::IsWriteProtected(const QString &path)
 bool HistoryFileCopy::LockedByOther(const QString &path)
 {
     sqlite3 *db = nullptr;
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = path.toUtf8();
     int rc = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     if (rc == SQLITE_OK && !Connection::harden(db))
         rc = SQLITE_MISUSE;
@@ -243,7 +243,7 @@ bool HistoryFileCopy::settleTarget(const QString &target, QString *error)
     // transaction, but renaming the new file in beside it would let SQLite apply it to the
     // new content, so it goes while the lock is held.
     sqlite3 *db = nullptr;
-    const QByteArray name = QFile::encodeName(target);
+    const QByteArray name = target.toUtf8();
     int rc = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc == SQLITE_OK && !Connection::harden(db))
         rc = SQLITE_MISUSE;

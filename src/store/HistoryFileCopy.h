@@ -26,7 +26,7 @@ public:
 
     // Copies the database file `source` (opened read-only, never changed) to the new file
     // `target` the same way, as a working copy (marked, not flushed).
-    static bool CopyFile(const QString &source, const QString &target, QString *error);
+    static bool CopyDatabaseFile(const QString &source, const QString &target, QString *error);
 
     // Replaces `target` with the content of `source` so that `target` is at every moment
     // either its old content or the complete new one: a temporary file beside it is

@@ -7,7 +7,6 @@
 #include "store/Recordset.h"
 #include "store/TableDef.h"
 
-#include <QFile>
 #include <QList>
 #include <QSet>
 #include <QStringList>
@@ -433,7 +432,7 @@ bool LayoutUpgrade::LooksLikeHistoryFile(const QString &path, QString *error, QS
     sqlite3 *handle = nullptr;
     sqlite3_stmt *stmt = nullptr;
     QString problem;
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = path.toUtf8(); // SQLite takes UTF-8 on every platform
     if (sqlite3_open_v2(name.constData(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
         !Connection::harden(handle)) {
         problem = QString::fromUtf8(handle ? sqlite3_errmsg(handle) : "out of memory");

@@ -41,16 +41,17 @@ QVariant Recordset::normalizeForField(const QVariant &v, FieldType type)
     if (v.isNull() || !v.isValid())
         return QVariant();
     const int id = v.typeId();
-    const bool numeric = id == QMetaType::Int || id == QMetaType::UInt || id == QMetaType::LongLong
-        || id == QMetaType::ULongLong || id == QMetaType::Double || id == QMetaType::Float
-        || id == QMetaType::Short || id == QMetaType::UShort || id == QMetaType::Long
-        || id == QMetaType::ULong || id == QMetaType::UChar || id == QMetaType::SChar;
+    const bool numeric =
+        id == QMetaType::Int || id == QMetaType::UInt || id == QMetaType::LongLong ||
+        id == QMetaType::ULongLong || id == QMetaType::Double || id == QMetaType::Float ||
+        id == QMetaType::Short || id == QMetaType::UShort || id == QMetaType::Long ||
+        id == QMetaType::ULong || id == QMetaType::UChar || id == QMetaType::SChar;
     switch (type) {
     case FieldType::Text:
         if (numeric)
             return id == QMetaType::Double || id == QMetaType::Float
-                ? QString::number(v.toDouble(), 'g', 15)
-                : v.toString();
+                       ? QString::number(v.toDouble(), 'g', 15)
+                       : v.toString();
         return v;
     case FieldType::Byte:
     case FieldType::Integer:
@@ -60,7 +61,8 @@ QVariant Recordset::normalizeForField(const QVariant &v, FieldType type)
             const qlonglong n = v.toString().trimmed().toLongLong(&ok);
             if (ok)
                 return n >= std::numeric_limits<int>::min() && n <= std::numeric_limits<int>::max()
-                    ? QVariant(int(n)) : QVariant(n);
+                           ? QVariant(int(n))
+                           : QVariant(n);
         }
         if (id == QMetaType::Double || id == QMetaType::Float) {
             const double d = v.toDouble();
@@ -139,7 +141,7 @@ bool indexServes(Connection &connection, const QString &table, const QStringList
                  const QStringList &conditionFields)
 {
     QString why;
-    sqlite3_stmt *st = connection.prepare(
+    sqlite3_stmt *st = connection.statement(
         QStringLiteral("SELECT il.name, x.name, x.desc, x.coll FROM pragma_index_list(?1) il,"
                        " pragma_index_xinfo(il.name) x WHERE il.partial = 0 AND x.key = 1"
                        " ORDER BY il.name, x.seqno"),
@@ -160,7 +162,7 @@ bool indexServes(Connection &connection, const QString &table, const QStringList
              sqlite3_column_int(st, 2) == 0 &&
                  columnText(st, 3).compare(QLatin1String("BINARY"), Qt::CaseInsensitive) == 0});
     }
-    sqlite3_finalize(st);
+    sqlite3_reset(st);
     for (const QList<Column> &columns : std::as_const(indexes)) {
         bool serves = columns.size() >= order.size();
         for (int i = 0; serves && i < order.size(); ++i)
@@ -194,7 +196,8 @@ bool Recordset::plan(Connection &connection, const QString &sql, Plan *out, QStr
     // The table's fields, their declared types and defaults.
     QVector<FieldInfo> &tableFields = out->tableFields;
     tableFields.clear();
-    sqlite3_stmt *info = connection.prepare(
+    // Cached: preparing these costs more than running them.
+    sqlite3_stmt *info = connection.statement(
         QStringLiteral("SELECT name, type, dflt_value FROM pragma_table_info(?1)"), &why);
     if (!info)
         return failPlan(why);
@@ -212,7 +215,7 @@ bool Recordset::plan(Connection &connection, const QString &sql, Plan *out, QStr
             f.defaultValue = normalizeForField(parseDefault(columnText(info, 2)), f.type);
         tableFields << f;
     }
-    sqlite3_finalize(info);
+    sqlite3_reset(info);
     if (tableFields.isEmpty())
         return failPlan(QStringLiteral("there is no table %1").arg(select.table));
 
@@ -419,7 +422,7 @@ bool Recordset::moveNext()
         return fail(QStringLiteral("no current record"));
     leaveEdit();
     if (m_currentDeleted)
-        m_currentDeleted = false;  // the next record has moved up into this position
+        m_currentDeleted = false; // the next record has moved up into this position
     else
         ++m_pos;
     if (m_pos >= int(m_ids->size())) {
@@ -464,9 +467,9 @@ bool Recordset::find(const QString &criteria, int from, int direction)
     QString why;
     if (!SqlTranslator::translateCondition(criteria, &condition, &why))
         return fail(why);
-    sqlite3_stmt *st = m_connection->prepare(
-        QStringLiteral("SELECT rowid FROM ") + m_tableQuoted + QStringLiteral(" WHERE ") + condition,
-        &why, true);
+    sqlite3_stmt *st = m_connection->prepare(QStringLiteral("SELECT rowid FROM ") + m_tableQuoted +
+                                                 QStringLiteral(" WHERE ") + condition,
+                                             &why, true);
     if (!st)
         return fail(why);
     ensurePositionIndex();
@@ -555,8 +558,8 @@ quint32 Recordset::nameKey(QStringView name)
 {
     if (name.isEmpty())
         return 0;
-    return (quint32(name.size()) << 20) ^ (quint32(name.front().toCaseFolded().unicode()) << 10)
-        ^ quint32(name.back().toCaseFolded().unicode());
+    return (quint32(name.size()) << 20) ^ (quint32(name.front().toCaseFolded().unicode()) << 10) ^
+           quint32(name.back().toCaseFolded().unicode());
 }
 
 int Recordset::fieldIndex(const QString &name) const
@@ -638,18 +641,19 @@ bool Recordset::update()
             QStringList assignments;
             for (int k = 0; k < names.size(); ++k)
                 assignments << names.at(k) + QStringLiteral("=?") + QString::number(k + 1);
-            sql = QStringLiteral("UPDATE ") + m_tableQuoted + QStringLiteral(" SET ")
-                + assignments.join(QLatin1Char(',')) + QStringLiteral(" WHERE rowid=?")
-                + QString::number(set.size() + 1);
+            sql = QStringLiteral("UPDATE ") + m_tableQuoted + QStringLiteral(" SET ") +
+                  assignments.join(QLatin1Char(',')) + QStringLiteral(" WHERE rowid=?") +
+                  QString::number(set.size() + 1);
         } else if (set.isEmpty()) {
-            sql = QStringLiteral("INSERT INTO ") + m_tableQuoted + QStringLiteral(" DEFAULT VALUES");
+            sql =
+                QStringLiteral("INSERT INTO ") + m_tableQuoted + QStringLiteral(" DEFAULT VALUES");
         } else {
             QStringList params;
             for (int k = 0; k < names.size(); ++k)
                 params << QLatin1Char('?') + QString::number(k + 1);
-            sql = QStringLiteral("INSERT INTO ") + m_tableQuoted + QStringLiteral(" (")
-                + names.join(QLatin1Char(',')) + QStringLiteral(") VALUES (")
-                + params.join(QLatin1Char(',')) + QLatin1Char(')');
+            sql = QStringLiteral("INSERT INTO ") + m_tableQuoted + QStringLiteral(" (") +
+                  names.join(QLatin1Char(',')) + QStringLiteral(") VALUES (") +
+                  params.join(QLatin1Char(',')) + QLatin1Char(')');
         }
         QString why;
         st = m_connection->statement(sql, &why);
@@ -666,7 +670,7 @@ bool Recordset::update()
     if (rc != SQLITE_DONE) {
         const QString text = m_connection->errorText();
         sqlite3_reset(st);
-        return fail(text);  // the edit stays pending, as it did in the old engine
+        return fail(text); // the edit stays pending, as it did in the old engine
     }
     sqlite3_reset(st);
     sqlite3 *db = m_connection->handle();
@@ -745,8 +749,9 @@ bool Recordset::loadRow(qint64 rowid, QVector<QVariant> *values) const
         sqlite3_reset(st);
     } else {
         QString why;
-        st = m_connection->statement(QStringLiteral("SELECT ") + m_selectColumns + QStringLiteral(" FROM ")
-                                         + m_tableQuoted + QStringLiteral(" WHERE rowid=?1"),
+        st = m_connection->statement(QStringLiteral("SELECT ") + m_selectColumns +
+                                         QStringLiteral(" FROM ") + m_tableQuoted +
+                                         QStringLiteral(" WHERE rowid=?1"),
                                      &why);
         if (!st)
             return fail(why);
@@ -769,8 +774,8 @@ bool Recordset::loadRow(qint64 rowid, QVector<QVariant> *values) const
 
 const QVector<QVariant> *Recordset::cachedRow(RowCache &cache, qint64 rowid) const
 {
-    if (cache.rowid == rowid && cache.version == m_connection->writeVersion
-        && cache.tableVersion == *m_tableVersion)
+    if (cache.rowid == rowid && cache.version == m_connection->writeVersion &&
+        cache.tableVersion == *m_tableVersion)
         return &cache.values;
     if (!loadRow(rowid, &cache.values)) {
         cache.rowid = -1;

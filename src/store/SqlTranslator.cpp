@@ -5,6 +5,8 @@
 #include <QDate>
 #include <QTime>
 
+#include <utility>
+
 namespace qvr {
 
 namespace {
@@ -14,7 +16,7 @@ enum class Tok { Ident, Number, String, Date, Symbol, End };
 struct Token
 {
     Tok kind = Tok::End;
-    QString text;   // identifier name, number text, string value, date content, symbol
+    QString text; // identifier name, number text, string value, date content, symbol
     qsizetype pos = 0;
 };
 
@@ -22,6 +24,7 @@ bool tokenize(const QString &s, QList<Token> *out, QString *error)
 {
     qsizetype i = 0;
     const qsizetype n = s.size();
+    out->reserve(n / 2 + 2); // growing the list one token at a time costs more than the tokens
     auto fail = [&](const QString &msg, qsizetype at) {
         if (error)
             *error = msg + QStringLiteral(" (at character %1)").arg(at + 1);
@@ -100,8 +103,9 @@ bool tokenize(const QString &s, QList<Token> *out, QString *error)
             static const QString two[] = {QStringLiteral("<>"), QStringLiteral("<="),
                                           QStringLiteral(">="), QStringLiteral("!=")};
             bool matched = false;
+            const QStringView next = QStringView(s).mid(i, 2);
             for (const QString &op : two) {
-                if (s.mid(i, 2) == op) {
+                if (next == op) {
                     t.kind = Tok::Symbol;
                     t.text = op == QLatin1String("!=") ? QStringLiteral("<>") : op;
                     i += 2;
@@ -119,7 +123,7 @@ bool tokenize(const QString &s, QList<Token> *out, QString *error)
                 }
             }
         }
-        out->append(t);
+        out->append(std::move(t));
     }
     Token end;
     end.kind = Tok::End;
@@ -137,12 +141,14 @@ bool isWord(const Token &t, const char *word)
 bool isReserved(const Token &t)
 {
     static const char *const words[] = {
-        "select", "from", "where", "order", "by", "and", "or", "not", "like", "is", "asc",
-        "desc", "insert", "update", "delete", "drop", "create", "alter", "attach", "detach",
-        "pragma", "replace", "union", "join", "into", "values", "set", "vacuum", "begin",
-        "commit", "rollback", "with", "exists", "in", "between", "group", "having", "limit",
-        "distinct", "as", "on", "case", "when", "then", "else", "end", "reindex", "analyze",
-        "savepoint", "release", "transaction", "intersect", "except", "returning"};
+        "select",  "from",        "where",     "order",    "by",       "and",     "or",
+        "not",     "like",        "is",        "asc",      "desc",     "insert",  "update",
+        "delete",  "drop",        "create",    "alter",    "attach",   "detach",  "pragma",
+        "replace", "union",       "join",      "into",     "values",   "set",     "vacuum",
+        "begin",   "commit",      "rollback",  "with",     "exists",   "in",      "between",
+        "group",   "having",      "limit",     "distinct", "as",       "on",      "case",
+        "when",    "then",        "else",      "end",      "reindex",  "analyze", "savepoint",
+        "release", "transaction", "intersect", "except",   "returning"};
     if (t.kind != Tok::Ident)
         return false;
     for (const char *w : words) {
@@ -195,10 +201,10 @@ private:
     {
         if (m_error.isEmpty()) {
             const Token &t = peek();
-            m_error = t.kind == Tok::End
-                ? msg + QStringLiteral(" at the end of the text")
-                : msg + QStringLiteral(" at \"%1\" (character %2)")
-                            .arg(m_source.mid(t.pos, 20).trimmed()).arg(t.pos + 1);
+            m_error = t.kind == Tok::End ? msg + QStringLiteral(" at the end of the text")
+                                         : msg + QStringLiteral(" at \"%1\" (character %2)")
+                                                     .arg(m_source.mid(t.pos, 20).trimmed())
+                                                     .arg(t.pos + 1);
         }
         return false;
     }
@@ -412,8 +418,8 @@ bool Parser::parsePrimary(QString *out)
     if (peek().kind != Tok::Symbol)
         return fail(QStringLiteral("a comparison (<, >, =, <>) is expected"));
     const QString op = peek().text;
-    if (op != QLatin1String("=") && op != QLatin1String("<") && op != QLatin1String(">")
-        && op != QLatin1String("<>") && op != QLatin1String("<=") && op != QLatin1String(">="))
+    if (op != QLatin1String("=") && op != QLatin1String("<") && op != QLatin1String(">") &&
+        op != QLatin1String("<>") && op != QLatin1String("<=") && op != QLatin1String(">="))
         return fail(QStringLiteral("a comparison (<, >, =, <>) is expected"));
     ++m_i;
     Operand right;
@@ -481,10 +487,14 @@ bool Parser::parseOperand(Operand *out)
 
 QString flip(const QString &op)
 {
-    if (op == QLatin1String("<")) return QStringLiteral(">");
-    if (op == QLatin1String(">")) return QStringLiteral("<");
-    if (op == QLatin1String("<=")) return QStringLiteral(">=");
-    if (op == QLatin1String(">=")) return QStringLiteral("<=");
+    if (op == QLatin1String("<"))
+        return QStringLiteral(">");
+    if (op == QLatin1String(">"))
+        return QStringLiteral("<");
+    if (op == QLatin1String("<="))
+        return QStringLiteral(">=");
+    if (op == QLatin1String(">="))
+        return QStringLiteral("<=");
     return op;
 }
 
@@ -596,7 +606,7 @@ bool allDigits(const QString &s)
 bool parseTime(QString text, QTime *out, QString *error)
 {
     text = text.trimmed();
-    int marker = 0;  // 1 AM, 2 PM
+    int marker = 0; // 1 AM, 2 PM
     const QString upper = text.toUpper();
     if (upper.endsWith(QLatin1String("AM")) || upper.endsWith(QLatin1String("PM"))) {
         marker = upper.endsWith(QLatin1String("AM")) ? 1 : 2;
@@ -654,14 +664,15 @@ bool SqlTranslator::parseDateLiteral(const QString &literal, double *ole, QStrin
     }
     QDate date(1899, 12, 30);
     if (!datePart.isEmpty()) {
-        const QStringList p = datePart.split(datePart.contains(QLatin1Char('/')) ? QLatin1Char('/')
-                                                                                  : QLatin1Char('-'));
+        const QStringList p = datePart.split(
+            datePart.contains(QLatin1Char('/')) ? QLatin1Char('/') : QLatin1Char('-'));
         bool ok = p.size() == 3;
         for (const QString &x : p)
             ok = ok && allDigits(x) && x.size() <= 4;
         if (!ok) {
             if (error)
-                *error = QStringLiteral("the date #%1# is not in month/day/year order").arg(literal);
+                *error =
+                    QStringLiteral("the date #%1# is not in month/day/year order").arg(literal);
             return false;
         }
         int y = 0;

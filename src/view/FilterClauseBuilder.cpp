@@ -1,5 +1,6 @@
 #include "FilterClauseBuilder.h"
 
+#include "DateStyle.h"
 #include "GridCellFormatter.h"
 #include "core/TextTable.h"
 
@@ -98,9 +99,9 @@ QString FilterClauseBuilder::defaultValue(int index, const Texts &texts, const Q
     const Field &f = field(index);
     switch (f.defaultKind) {
     case Default::Today:
-        return locale.toString(now.date(), GridCellFormatter::shortDateFormat(locale));
+        return DateStyle(texts.gLanguageOffset, locale).date(now.date());
     case Default::Now:
-        return locale.toString(now.time(), QLocale::ShortFormat);
+        return DateStyle(texts.gLanguageOffset, locale).time(now.time());
     case Default::AlarmWord:
         return texts.ResText(kAlarmId);
     case Default::NoWord:
@@ -246,7 +247,8 @@ FilterClauseBuilder::Condition FilterClauseBuilder::addCondition(
         break;
     }
     case Rule::Date: {
-        const auto date = parseDate(value, locale);
+        // Read as the grid writes dates.
+        const auto date = parseDate(value, DateStyle(texts.gLanguageOffset, locale).locale());
         if (!date) {
             result.errorId = NotADateId;
             return result;
@@ -255,7 +257,7 @@ FilterClauseBuilder::Condition FilterClauseBuilder::addCondition(
         break;
     }
     case Rule::Time: {
-        const auto time = timeLiteral(value, locale);
+        const auto time = timeLiteral(value, DateStyle(texts.gLanguageOffset, locale).locale());
         if (!time) {
             result.errorId = NotATimeId;
             return result;

@@ -37,9 +37,7 @@ GridCellFormatter::GridCellFormatter(const Texts &texts, const QString &deviceCl
       m_warn(texts.ResText(kWarnId, m_languageOffset)),
       m_alarm(texts.ResText(kAlarmId, m_languageOffset)),
       m_yes(texts.ResText(kYesId, m_languageOffset)), m_no(texts.ResText(kNoId, m_languageOffset)),
-      m_deviceClass(deviceClass), m_textLanguage(textLanguage), m_locale(locale),
-      m_dateTimeFormat(shortDateFormat(locale) + QLatin1Char(' ') +
-                       locale.timeFormat(QLocale::ShortFormat))
+      m_deviceClass(deviceClass), m_textLanguage(textLanguage), m_dates(m_languageOffset, locale)
 {
 }
 
@@ -200,22 +198,6 @@ Qt::Alignment GridCellFormatter::alignmentFromCode(int code)
     }
 }
 
-QString GridCellFormatter::shortDateFormat(const QLocale &locale)
-{
-    QString format = locale.dateFormat(QLocale::ShortFormat);
-    if (!format.contains(QLatin1String("yyyy")))
-        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
-    return format;
-}
-
-QString GridCellFormatter::formatDateTime(const QDateTime &dt, const QLocale &locale)
-{
-    if (!dt.isValid())
-        return {};
-    return locale.toString(dt, shortDateFormat(locale) + QLatin1Char(' ')
-                                   + locale.timeFormat(QLocale::ShortFormat));
-}
-
 QString GridCellFormatter::sortKeyText(double value)
 {
     // Fifteen significant digits, as the old engine wrote a double as text.
@@ -224,9 +206,7 @@ QString GridCellFormatter::sortKeyText(double value)
 
 QString GridCellFormatter::dateCell(const QDateTime &dt) const
 {
-    if (!dt.isValid())
-        return {};
-    return m_locale.toString(dt, m_dateTimeFormat);
+    return m_dates.dateTime(dt);
 }
 
 QString GridCellFormatter::addressCell(const GridRecord &r) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DateStyle.h"
 #include "GridRecord.h"
 
 #include <QList>
@@ -26,6 +27,7 @@ public:
     static constexpr int QuitSortColumn = 5;
     static constexpr int StopSortColumn = 7;
 
+    // Dates follow DateStyle for the language of `texts` and the system locale `locale`.
     GridCellFormatter(const Texts &texts, const QString &deviceClass,
                       const QString &textLanguage, const QLocale &locale = QLocale());
 
@@ -48,14 +50,11 @@ public:
     static int alignmentCode(int column);
     static Qt::Alignment alignmentFromCode(int code);
 
-    // "<short date> <short time>" of the locale. The year is always written with four
-    // digits: an archive spans decades.
-    static QString formatDateTime(const QDateTime &dateTime, const QLocale &locale);
-    static QString shortDateFormat(const QLocale &locale);
     // A _Sort value as the hidden columns show it.
     static QString sortKeyText(double value);
 
     const QString &deviceClass() const { return m_deviceClass; }
+    const DateStyle &dates() const { return m_dates; }
 
 private:
     QString dateCell(const QDateTime &dateTime) const;
@@ -72,8 +71,7 @@ private:
     QString m_no;
     QString m_deviceClass;
     QString m_textLanguage;
-    QLocale m_locale;
-    QString m_dateTimeFormat;
+    DateStyle m_dates;
 };
 
 } // namespace qvr

@@ -45,6 +45,8 @@ public:
     const GridRecord &record(int row) const;
     QString cellText(int row, int column) const;
     const GridCellFormatter *formatter() const { return m_formatter ? &*m_formatter : nullptr; }
+    // Other texts for the same rows (another language); the rows read so far stay.
+    void setFormatter(const GridCellFormatter &formatter) { m_formatter = formatter; }
 
     std::shared_ptr<const std::vector<qint64>> rowIds() const { return m_ids; }
     std::shared_ptr<const std::vector<int>> order() const { return m_order; }

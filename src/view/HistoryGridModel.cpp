@@ -52,6 +52,14 @@ void HistoryGridModel::setRows(std::shared_ptr<const std::vector<qint64>> ids,
     emit headerDataChanged(Qt::Horizontal, 0, GridCellFormatter::ColumnCount - 1);
 }
 
+void HistoryGridModel::setFormatter(const GridCellFormatter &formatter)
+{
+    m_rows.setFormatter(formatter);
+    emit headerDataChanged(Qt::Horizontal, 0, GridCellFormatter::ColumnCount - 1);
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, GridCellFormatter::ColumnCount - 1));
+}
+
 void HistoryGridModel::clear()
 {
     stopSort();

@@ -41,6 +41,8 @@ public:
                  bool extending = false);
     // Header row only.
     void clear();
+    // The same rows in the same order with the texts of `formatter` (the language changed).
+    void setFormatter(const GridCellFormatter &formatter);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

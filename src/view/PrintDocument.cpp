@@ -158,6 +158,8 @@ PrintDocument::Row PrintDocument::makeRow(const Table &table, QStringList cells)
     int lines = 1;
     for (int c = 0; c < columns; ++c) {
         const QString &text = cells.at(c);
+        if (table.oneLine.contains(c))
+            continue;
         const double inner = table.format.columns().at(c).widthTwips - 2 * kCellPadX;
         // No glyph is wider than maxWidth(), so a short text fits without being measured.
         if (text.size() * m_metrics.maxWidth() <= inner && !text.contains(QLatin1Char('\n')))
@@ -175,6 +177,12 @@ PrintDocument::Row PrintDocument::makeRow(const Table &table, QStringList cells)
     row.cells = std::move(cells);
     row.height = lines * m_metrics.lineSpacing() + 2 * kCellPadY;
     return row;
+}
+
+void PrintDocument::setOneLineColumns(const QList<int> &columns)
+{
+    if (!m_tables.isEmpty())
+        m_tables.last().oneLine = columns;
 }
 
 bool PrintDocument::addTable(const QString &formatAndHeader, QString *error)
@@ -325,7 +333,17 @@ void PrintDocument::drawRow(QPainter *painter, const Table &table, const Row &ro
                 const double free = col.widthTwips - 2 * kCellPadX - fm.horizontalAdvance(line);
                 tx += col.align == PrintTableFormat::Align::Right ? free : free / 2;
             }
-            painter->drawText(QPointF(tx, baseline), line);
+            const double inner = col.widthTwips - 2 * kCellPadX;
+            const double advance = fm.horizontalAdvance(line);
+            if (advance > inner && table.oneLine.contains(c)) {
+                painter->save();
+                painter->translate(x + kCellPadX, baseline);
+                painter->scale(inner / advance, 1);
+                painter->drawText(QPointF(0, 0), line);
+                painter->restore();
+            } else {
+                painter->drawText(QPointF(tx, baseline), line);
+            }
             baseline += fm.lineSpacing();
         }
         x += col.widthTwips;

@@ -88,6 +88,9 @@ public:
     // order while laying out and again for each page drawn. Nothing of the rows is kept.
     using RowCells = std::function<QStringList(int row)>;
     void addTableRows(int count, const RowCells &cells);
+    // Columns of the current table (0-based) whose cells always stay on one line: a text
+    // wider than its column is drawn narrower instead (a date is read at a glance).
+    void setOneLineColumns(const QList<int> &columns);
     void endDoc();
     bool isFinished() const { return m_finished; }
 
@@ -128,6 +131,7 @@ private:
         int rowCount = 0;
         RowCells source;         // rows from a source, or
         QList<QStringList> kept; // rows handed over one by one
+        QList<int> oneLine;      // columns that never wrap
     };
     struct Overlay
     {

@@ -44,6 +44,14 @@ double PrintPreview::scale() const
     return logicalDpiX() / 1440.0 * m_zoom / 100.0;
 }
 
+int PrintPreview::zoomToFitWidth(int width) const
+{
+    const double twips = m_document ? m_document->pageSize().width() : 16838;
+    const double pixelsAt100 = twips * logicalDpiX() / 1440.0;
+    // The shadow beside the paper is 3 pixels wide.
+    return int(std::floor((width - 2 * kBorder - 3) * 100.0 / pixelsAt100));
+}
+
 QSize PrintPreview::paperPixels() const
 {
     const QSizeF twips = m_document ? m_document->pageSize() : QSizeF(16838, 11906);

@@ -22,6 +22,8 @@ public:
     int page() const { return m_page; }
     void setZoom(int percent);
     int zoom() const { return m_zoom; }
+    // The largest zoom at which the whole width of the page fits into `width` pixels.
+    int zoomToFitWidth(int width) const;
 
     QSize sizeHint() const override;
 

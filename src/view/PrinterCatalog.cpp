@@ -10,6 +10,8 @@ PrinterCatalog PrinterCatalog::installed()
     for (const QPrinterInfo &info : QPrinterInfo::availablePrinters())
         catalog.names << info.printerName();
     catalog.current = QPrinterInfo::defaultPrinterName();
+    // Qt writes PDF on every platform, with or without a printer.
+    catalog.pdf = true;
     return catalog;
 }
 

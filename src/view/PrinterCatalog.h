@@ -10,6 +10,8 @@ struct PrinterCatalog
 {
     QStringList names;
     QString current;
+    // Whether a PDF file can be written in place of printing.
+    bool pdf = true;
 
     // The installed printers, in the order the print system lists them. Empty when none
     // is installed (a bare QPrinter would then silently write PDF, so "no printer" is

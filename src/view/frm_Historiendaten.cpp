@@ -34,6 +34,7 @@ constexpr int kEventCountId = 5240;
 constexpr int kReadingId = 5250;
 constexpr int kNoProgrammingId = 30130;
 constexpr int kSqlErrorId = 30110;
+constexpr int kDatabaseAnswerId = 2310;
 constexpr int kTitleId = 1000;
 // While a large file is selected these rows come first: more than a screen, and the rows
 // the columns are sized by.
@@ -287,8 +288,14 @@ void frm_Historiendaten::selectionFailed(Purpose purpose, const QString &error)
         FillHistoryGrid();
     }
     ViewPointer::restoreDefault();
-    m_asker.message(m_texts.ResText(kSqlErrorId), m_texts.ResText(kTitleId), Asker::Icon::Critical,
-                    Asker::Buttons::Ok, true);
+    // A clause the database accepted can still fail while the rows are selected: the
+    // database's reason stands under its caption, as for a refused clause.
+    QString text = m_texts.ResText(kSqlErrorId);
+    if (!error.trimmed().isEmpty())
+        text += QStringLiteral("\n\n") + m_texts.ResText(kDatabaseAnswerId) + QLatin1Char('\n') +
+                error.trimmed();
+    m_asker.message(text, m_texts.ResText(kTitleId), Asker::Icon::Critical, Asker::Buttons::Ok,
+                    true);
 }
 
 bool frm_Historiendaten::FillHistoryGrid(QString *error)
@@ -330,6 +337,17 @@ void frm_Historiendaten::sizeColumns()
     for (int c : {GridCellFormatter::StartSortColumn, GridCellFormatter::QuitSortColumn,
                   GridCellFormatter::StopSortColumn})
         m_grid->setColumnHidden(c, true);
+}
+
+void frm_Historiendaten::RefreshLanguage()
+{
+    setWindowTitle(m_texts.ResText(kCaptionId));
+    if (m_model->hasFormatter())
+        m_model->setFormatter(
+            GridCellFormatter(m_texts, m_readout.gDeviceClass, m_readout.gTextLanguage));
+    setStatusText(
+        isBusy() ? m_texts.ResText(kReadingId)
+                 : m_texts.ResText(kEventCountId).arg(QLocale().toString(m_model->rowCount())));
 }
 
 void frm_Historiendaten::ClearHistoryGrid()

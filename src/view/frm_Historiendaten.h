@@ -53,6 +53,9 @@ public:
     bool FillHistoryGrid(QString *error = nullptr);
     // Header row only.
     void ClearHistoryGrid();
+    // The language changed: caption, headers, cell texts and the row count in the new one;
+    // the rows, their order and the selection stay.
+    void RefreshLanguage();
 
     // Why records are shown: loading the file (a failure leaves the grid empty and is
     // reported as unreadable data) or the filter (a failure is an SQL error and leaves

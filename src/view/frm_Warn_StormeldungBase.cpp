@@ -35,6 +35,7 @@ constexpr int kDeviceFailureId = 13480;
 constexpr int kVirtualDeviceCaptionId = 13790;
 constexpr int kBuzzerRepeatCaptionId = 13810;
 constexpr int kAlarmTypeCaptionId = 31060;
+constexpr int kOutsideListId = 13920;
 
 // Lists by their index in Combo1.
 enum List {
@@ -96,6 +97,11 @@ frm_Warn_StormeldungBase::frm_Warn_StormeldungBase(const Design &design, StoreSt
     buildControls();
     buildLists();
     applyCaptions();
+    QFont bold = font();
+    bold.setBold(true);
+    for (int i : {0, 4, 14})
+        m_label[size_t(i)]->setFont(bold);
+    layoutControls();
     applyDeviceClassVisibility();
 }
 
@@ -154,6 +160,11 @@ void frm_Warn_StormeldungBase::buildControls()
         auto *combo = new QComboBox(listParent(i));
         combo->setObjectName(QStringLiteral("Combo1(%1)").arg(i));
         combo->setMaxVisibleItems(16);
+        // A stored value without an entry is shown as the placeholder: in the normal
+        // colour, as grey would read as a disabled list.
+        QPalette palette = combo->palette();
+        palette.setColor(QPalette::PlaceholderText, palette.color(QPalette::ButtonText));
+        combo->setPalette(palette);
         connect(combo, &QComboBox::activated, this, [this, i] { Combo1_Click(i); });
         m_combo[size_t(i)] = combo;
     }
@@ -167,14 +178,10 @@ void frm_Warn_StormeldungBase::buildControls()
 
     // The device's display: six lines of 20 characters in a fixed-pitch font, the three
     // value boxes in the same font so their characters fall on the line's columns.
-    // The size is set, not inherited, so the metrics below are those the lines draw with.
+    // The size is set, not inherited, so the layout measures what the lines draw with.
     QFont lcd(QStringLiteral("Courier New"), 10);
     lcd.setStyleHint(QFont::TypeWriter);
     lcd.setFixedPitch(true);
-    const QFontMetrics lcdMetrics(lcd);
-    const int charWidth = lcdMetrics.horizontalAdvance(QLatin1Char('X'));
-    const int frameWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
-    const int padding = 2 * (frameWidth + 2) + 4;
 
     QFrame *display = m_frame[5];
     m_hintergrund = new QFrame(display);
@@ -213,8 +220,18 @@ void frm_Warn_StormeldungBase::buildControls()
     m_command1 = new QPushButton(this);
     m_command1->setObjectName(QStringLiteral("Command1"));
     connect(m_command1, &QPushButton::clicked, this, &frm_Warn_StormeldungBase::Command1_Click);
+}
 
-    // Positions: three columns (input, output, display) of rows of equal height.
+void frm_Warn_StormeldungBase::layoutControls()
+{
+    const bool internalCaption = m_design.internalAddressCaptionId != 0;
+    const int charWidth = m_line[0]->fontMetrics().horizontalAdvance(QLatin1Char('X'));
+    const int frameWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    const int padding = 2 * (frameWidth + 2) + 4;
+    QFrame *display = m_frame[5];
+
+    // Positions: three columns (input, output, display) of rows of equal height. Each
+    // column is as wide as the longest caption or list entry of its language needs.
     const int rowHeight = std::max(m_combo[0]->sizeHint().height(), m_line[0]->sizeHint().height());
     const int step = rowHeight + 4;
     auto place = [&](QWidget *w, int x, int row, int width, int rows = 1) {
@@ -225,36 +242,54 @@ void frm_Warn_StormeldungBase::buildControls()
     };
     auto combo = [this](int i) { return m_combo[size_t(i)]; };
     auto lab = [this](int i) { return m_label[size_t(i)]; };
+    // A list's size hint measures its entries' ink, not their advance: a few pixels more
+    // keep the last letter whole.
+    auto widest = [](int least, std::initializer_list<QWidget *> widgets, int extra = 0) {
+        for (QWidget *w : widgets)
+            least = std::max(least, w->sizeHint().width() + extra +
+                                        (qobject_cast<QComboBox *>(w) ? 4 : 0));
+        return least;
+    };
 
-    QFont bold = font();
-    bold.setBold(true);
-    for (int i : {0, 4, 14})
-        lab(i)->setFont(bold);
-
-    // Input column.
+    // Input column: whole rows and half rows side by side.
     const int ax = 10;
-    place(lab(0), ax, 0, 210);
-    place(combo(InputType), ax, 1, 210);
-    place(m_frame[1], ax, 2, 210, 2);
-    placeIn(lab(1), 0, 0, internalCaption ? 100 : 210);
+    int half = widest(100, {lab(1), combo(ExternalAddress), combo(InternalAddress), lab(2),
+                            combo(Channel), lab(3), combo(ImpulseMode), lab(28), combo(AlarmType)});
     if (internalCaption)
-        placeIn(lab(29), 110, 0, 100);
-    placeIn(combo(ExternalAddress), 0, 1, 100);
-    placeIn(combo(InternalAddress), 110, 1, 100);
-    place(lab(2), ax, 4, 100);
-    place(combo(Channel), ax + 110, 4, 100);
-    place(m_frame[7], ax, 5, 210, 2);
-    placeIn(lab(3), 0, 0, 100);
-    placeIn(combo(ImpulseMode), 110, 0, 100);
-    placeIn(combo(InputMode), 0, 1, 210);
-    place(lab(28), ax, 7, 100);
-    place(combo(AlarmType), ax + 110, 7, 100);
+        half = widest(half, {lab(29)});
+    const int aw =
+        widest(std::max(210, 2 * half + 10), {lab(0), combo(InputType), combo(InputMode)});
+    half = (aw - 10) / 2;
+    const int hx = aw - half;
+    place(lab(0), ax, 0, aw);
+    place(combo(InputType), ax, 1, aw);
+    place(m_frame[1], ax, 2, aw, 2);
+    placeIn(lab(1), 0, 0, internalCaption ? half : aw);
+    if (internalCaption)
+        placeIn(lab(29), hx, 0, half);
+    placeIn(combo(ExternalAddress), 0, 1, half);
+    placeIn(combo(InternalAddress), hx, 1, half);
+    place(lab(2), ax, 4, half);
+    place(combo(Channel), ax + hx, 4, half);
+    place(m_frame[7], ax, 5, aw, 2);
+    placeIn(lab(3), 0, 0, half);
+    placeIn(combo(ImpulseMode), hx, 0, half);
+    placeIn(combo(InputMode), 0, 1, aw);
+    place(lab(28), ax, 7, half);
+    place(combo(AlarmType), ax + hx, 7, half);
 
-    // Output column.
-    const int bx = 240;
-    const int bLabel = 180;
-    const int bCombo = 150;
-    place(lab(4), bx, 0, bLabel + bCombo);
+    // Output column: a caption and a list on each row; a relay's mode is indented.
+    const int bx = ax + aw + 20;
+    const int indent = 15;
+    const int bLabel =
+        widest(widest(180, {lab(5), lab(27), lab(6), lab(8), lab(10), lab(12), lab(13), lab(26)}),
+               {lab(7), lab(9), lab(11)}, indent);
+    const int bCombo =
+        widest(150, {combo(Buzzer), combo(BuzzerRepeat), combo(RelayA), combo(RelayAMode),
+                     combo(RelayB), combo(RelayBMode), combo(RelayC), combo(RelayCMode),
+                     combo(Lamp), combo(KeyLed), combo(VirtualDevice)});
+    const int bWidth = widest(bLabel + 5 + bCombo, {lab(4)});
+    place(lab(4), bx, 0, bWidth);
     auto outputRow = [&](int labelIndex, int list, int row) {
         place(lab(labelIndex), bx, row, bLabel);
         place(combo(list), bx + bLabel + 5, row, bCombo);
@@ -266,7 +301,7 @@ void frm_Warn_StormeldungBase::buildControls()
         const int row = 3 + 2 * r;
         outputRow(6 + 2 * r, relayLists[size_t(r)], row);
         place(m_frame[size_t(2 + r)], bx, row + 1, bLabel + 5 + bCombo);
-        placeIn(lab(7 + 2 * r), 15, 0, bLabel - 15);
+        placeIn(lab(7 + 2 * r), indent, 0, bLabel - indent);
         placeIn(combo(relayLists[size_t(r)] + 1), bLabel + 5, 0, bCombo);
     }
     outputRow(12, Lamp, 9);
@@ -274,17 +309,20 @@ void frm_Warn_StormeldungBase::buildControls()
     outputRow(26, VirtualDevice, 11);
 
     // Display column.
-    const int cx = bx + bLabel + 5 + bCombo + 20;
-    const int cLabel = 110;
+    const int cx = bx + bWidth + 20;
+    const int cLabel = widest(110, {lab(14), lab(15), lab(16), lab(17)});
+    const int cCombo = widest(
+        120, {combo(DisplayText), combo(MeasuredValue), combo(DateTime), combo(AlarmAddress)});
     const int lineWidth = LineLength * charWidth + padding;
-    const int lineX = 70;
-    const int cWidth = std::max(cLabel + 5 + 120, lineX + lineWidth + 8);
+    const int lineX = widest(70, {lab(19), lab(20), lab(21), lab(23), lab(24), lab(25)}, 4);
+    const int cWidth =
+        widest(std::max(cLabel + 5 + cCombo, lineX + lineWidth + 8), {lab(18), lab(22)});
     place(lab(14), cx, 0, cLabel);
-    place(combo(DisplayText), cx + cLabel + 5, 0, 120);
+    place(combo(DisplayText), cx + cLabel + 5, 0, cCombo);
     place(m_frame[6], cx, 1, cWidth, 3);
     for (int i = 0; i < 3; ++i) {
         placeIn(lab(15 + i), 0, i, cLabel);
-        placeIn(combo(MeasuredValue + i), cLabel + 5, i, 120);
+        placeIn(combo(MeasuredValue + i), cLabel + 5, i, cCombo);
     }
     place(display, cx, 4, cWidth, 8);
     placeIn(lab(18), 0, 0, cWidth);
@@ -309,7 +347,9 @@ void frm_Warn_StormeldungBase::buildControls()
     const int innerWidth = cx + cWidth + 10;
     const int innerHeight = 8 + 12 * step + 4;
     m_datensatzfenster->setGeometry(8, 8, innerWidth, innerHeight);
-    m_command1->setGeometry(8 + innerWidth - 110, 8 + innerHeight + 10, 110, rowHeight + 4);
+    const int closeWidth = widest(110, {m_command1});
+    m_command1->setGeometry(8 + innerWidth - closeWidth, 8 + innerHeight + 10, closeWidth,
+                            rowHeight + 4);
     setFixedSize(innerWidth + 16, innerHeight + 10 + rowHeight + 4 + 18);
 }
 
@@ -432,10 +472,13 @@ void frm_Warn_StormeldungBase::selectEntry(int list, int value)
     QComboBox *c = m_combo[size_t(list)];
     if (value >= 0 && value < c->count()) {
         c->setPlaceholderText(QString());
+        c->setToolTip(QString());
         c->setCurrentIndex(value);
     } else {
-        // No entry for this value: none is selected, and the list's box shows the value.
-        c->setPlaceholderText(valueText(list, value));
+        // No entry for this value: none is selected, and the list's box shows the value
+        // with a marker.
+        c->setPlaceholderText(valueText(list, value) + QStringLiteral(" (!)"));
+        c->setToolTip(m_texts.ResText(kOutsideListId));
         c->setCurrentIndex(-1);
     }
     Combo1_Click(list);

@@ -80,6 +80,8 @@ protected:
 
 private:
     void buildControls();
+    // Places the controls once their texts are set, each column as wide as its texts need.
+    void layoutControls();
     void buildLists();
     void applyCaptions();
     void applyDeviceClassVisibility();

@@ -1,5 +1,6 @@
 #include "frm_drucken.h"
 
+#include "DateStyle.h"
 #include "core/Asker.h"
 #include "core/TextTable.h"
 #include "view/PrintPreview.h"
@@ -19,7 +20,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QStyle>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -153,6 +158,13 @@ void frm_drucken::buildControls()
     connect(CmdZoomPlus, &QPushButton::clicked, this, &frm_drucken::CmdZoomPlus_Click);
     connect(Command1, &QPushButton::clicked, this, &frm_drucken::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &QDialog::close);
+
+    // Page Up and Page Down turn the pages wherever the focus is.
+    const std::pair<int, int> keys[] = {{Qt::Key_PageUp, 2}, {Qt::Key_PageDown, 3}};
+    for (const auto &[key, index] : keys)
+        connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, this,
+                [this, index = index] { Cmdprev_Click(index); });
+    m_scroll->viewport()->installEventFilter(this);
 }
 
 QString frm_drucken::title() const
@@ -184,7 +196,8 @@ void frm_drucken::load()
 
     setCaptions();
 
-    if (m_printers.names.isEmpty()) {
+    // A PDF file is printing too: only with neither is there nothing to print to.
+    if (m_printers.names.isEmpty() && !m_printers.pdf) {
         m_asker.message(m_texts.ResText(30080) + QLatin1Char('\n') + m_texts.ResText(30090),
                         title(), Asker::Icon::Critical, Asker::Buttons::Ok, true);
     }
@@ -205,6 +218,12 @@ void frm_drucken::load()
     showPreviewPage(1);
     // Loading may run from showEvent, after the layout was sized for empty captions.
     layout()->activate();
+    // The page opens as wide as the preview (30 % would be too small to read), and the
+    // zoom shows its value from the start.
+    const int scrollBar = m_scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    setZoom(std::clamp(m_preview->zoomToFitWidth(m_scroll->viewport()->width() - scrollBar),
+                       kZoomMin, kZoomMax));
+    showZoom();
     emit defaultPointerRequested();
 }
 
@@ -228,10 +247,12 @@ void frm_drucken::fillPrinterList()
     cmb_drucker->clear();
     for (const QString &name : m_printers.names)
         cmb_drucker->addItem(name);
-    // Printing never ends at "no printer": a PDF file can always be written. The entry
-    // comes after the printers and is told apart by its place, so a printer that happens
-    // to be called like it is not mistaken for it.
-    cmb_drucker->addItem(m_texts.ResText(6270));
+    // Printing need not end at "no printer": a PDF file can be written. The entry comes
+    // after the printers and is told apart by its place, so a printer that happens to be
+    // called like it is not mistaken for it.
+    if (m_printers.pdf)
+        cmb_drucker->addItem(m_texts.ResText(6270));
+    Command1->setEnabled(cmb_drucker->count() > 0);
     // Without a current printer the first one stands in, so the list never shows nothing.
     const int current = std::max(0, int(m_printers.names.indexOf(m_printers.current)));
     cmb_drucker->setCurrentIndex(current);
@@ -249,7 +270,6 @@ void frm_drucken::applyPageSettings()
     m_document.setHeaderFont(PrintDocument::makeFont(QStringLiteral("Courier New"), 12, true));
     m_document.setMargins({kTopMargin, kLeftMargin, kRightMargin, kBottomMargin});
     setZoom(kZoomAtStart);
-    LblZoom->setText(m_texts.ResText(6010));
 }
 
 QString frm_drucken::headerRowText(const Texts &texts)
@@ -302,6 +322,8 @@ void frm_drucken::buildDocument()
 
     m_document.startDoc();
     m_document.addTable(kTableFormat + headerRowText(m_texts));
+    // Start, Quit and Stop: a date and its time stay on one line.
+    m_document.setOneLineColumns({2, 3, 4});
     // The rows are read again for each page drawn: the document keeps none of them.
     if (const std::shared_ptr<const GridRowSource> rows = m_source.rows) {
         m_document.addTableRows(rows->rowCount(), [rows](int r) { return bodyRowCells(*rows, r); });
@@ -318,7 +340,7 @@ void frm_drucken::buildDocument()
     const int pages = m_document.pageCount();
     const double y = page.height() - margins.bottom - kFooterAbove;
     const double pageNumberX = page.width() / 2 - kPageNumberLeftOfCentre;
-    const QString today = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+    const QString today = DateStyle(m_texts.gLanguageOffset).date(QDate::currentDate());
     for (int p = 1; p <= pages; ++p) {
         // A long path is shortened in its middle rather than run into the page number.
         m_document.addOverlayText(p, {margins.left, y}, m_source.gFileName,
@@ -367,16 +389,49 @@ int frm_drucken::ZoomIn(int zoom)
     return std::min(kZoomMax, zoom + kZoomStep);
 }
 
+void frm_drucken::showZoom()
+{
+    LblZoom->setText(m_texts.ResText(6010) + QString::number(zoom()) + QStringLiteral(" %"));
+}
+
 void frm_drucken::CmdZoomMinus_Click()
 {
     setZoom(ZoomOut(zoom()));
-    LblZoom->setText(m_texts.ResText(6010) + QString::number(zoom()) + QStringLiteral(" %"));
+    showZoom();
 }
 
 void frm_drucken::CmdZoomPlus_Click()
 {
     setZoom(ZoomIn(zoom()));
-    LblZoom->setText(m_texts.ResText(6010) + QString::number(zoom()) + QStringLiteral(" %"));
+    showZoom();
+}
+
+bool frm_drucken::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_scroll->viewport() || event->type() != QEvent::Wheel)
+        return QDialog::eventFilter(watched, event);
+    const auto *wheel = static_cast<QWheelEvent *>(event);
+    const int delta = wheel->angleDelta().y();
+    if (delta == 0)
+        return false;
+    if (wheel->modifiers() & Qt::ControlModifier) {
+        delta > 0 ? CmdZoomPlus_Click() : CmdZoomMinus_Click();
+        return true;
+    }
+    // The wheel scrolls through a page and, at its end, on to the next one.
+    QScrollBar *bar = m_scroll->verticalScrollBar();
+    const int page = previewPage();
+    if (delta < 0 && bar->value() >= bar->maximum() && page < m_document.pageCount()) {
+        Cmdprev_Click(3);
+        bar->setValue(bar->minimum());
+        return true;
+    }
+    if (delta > 0 && bar->value() <= bar->minimum() && page > 1) {
+        Cmdprev_Click(2);
+        bar->setValue(bar->maximum());
+        return true;
+    }
+    return false;
 }
 
 void frm_drucken::Cmdprev_Click(int index)
@@ -427,6 +482,8 @@ int frm_drucken::checkPageRange(const QString &first, const QString &last, int p
 bool frm_drucken::preparePrinter()
 {
     const int index = cmb_drucker->currentIndex();
+    if (index < 0)
+        return false;
     const bool pdf = index >= int(m_printers.names.size());
     if (pdf) {
         const QFileInfo his(m_source.gFileName);

@@ -53,6 +53,7 @@ public:
     // The grid columns printed, in print order (the hidden sort columns are left out).
     static constexpr std::array<int, 15> kPrintedGridColumns = {0,  1,  2,  4,  6,  8,  9, 10,
                                                                 11, 12, 13, 14, 15, 16, 17};
+    // Until the window knows its size; it then opens at the zoom that fits the page's width.
     static constexpr int kZoomAtStart = 30;
 
     frm_drucken(const Texts &texts, Asker &asker, Source source,
@@ -88,6 +89,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void done(int result) override;
 
 private:
@@ -99,6 +101,7 @@ private:
     void showPreviewPage(int page);
     void updatePageLabel();
     void setZoom(int zoom);
+    void showZoom();
 
     void cmb_drucker_Click(int index);
     void Cmdprev_Click(int index);

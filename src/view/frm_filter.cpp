@@ -1,12 +1,13 @@
 #include "frm_filter.h"
 
+#include "DateStyle.h"
 #include "FilterClauseBuilder.h"
 #include "GridCellFormatter.h"
 #include "ViewPointer.h"
-#include "frm_Historiendaten.h"
 #include "core/Asker.h"
 #include "core/TextTable.h"
 #include "decode/ReadoutState.h"
+#include "frm_Historiendaten.h"
 #include "store/StoreState.h"
 
 #include <QAction>
@@ -27,31 +28,35 @@ constexpr int kConnectorIds[3] = {2160, 2170, 2180};
 constexpr int kButtonIds[3] = {2200, 2210, 2220};
 constexpr int kLabelIds[5] = {2230, 2240, 2250, 2260, 2270};
 constexpr int kSqlErrorId = 30110;
+constexpr int kDatabaseAnswerId = 2310;
 constexpr int kTitleId = 1000;
 
 QString arrayName(const char *name, int index)
 {
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
 }
+
+QString refusalText(const Texts &texts, const QString &clause, const QString &reason)
+{
+    // The clause and why it was refused, so the user sees what to change. The reason is
+    // the database's own words, which have no translation.
+    QString text = texts.ResText(kSqlErrorId) + QStringLiteral("\n\n") + clause.trimmed();
+    if (!reason.trimmed().isEmpty())
+        text += QStringLiteral("\n\n") + texts.ResText(kDatabaseAnswerId) + QLatin1Char('\n') +
+                reason.trimmed();
+    return text;
+}
 } // namespace
 
-frm_filter::frm_filter(StoreState &store, const ReadoutState &readout,
-                       frm_Historiendaten &history, const Texts &texts, Asker &asker,
-                       QWidget *mainWindow, QWidget *parent)
-    : QDialog(parent ? parent : mainWindow)
-    , m_store(store)
-    , m_readout(readout)
-    , m_history(history)
-    , m_texts(texts)
-    , m_asker(asker)
-    , m_mainWindow(mainWindow)
-    , m_feld(new QComboBox(this))
-    , m_operator1(new QComboBox(this))
-    , m_wert(new QLineEdit(this))
-    , m_operator2(new QComboBox(this))
-    , m_filter(new QPlainTextEdit(this))
-    , m_hinzufuegen(new QPushButton(this))
+frm_filter::frm_filter(StoreState &store, const ReadoutState &readout, frm_Historiendaten &history,
+                       const Texts &texts, Asker &asker, QWidget *mainWindow, QWidget *parent)
+    : QDialog(parent ? parent : mainWindow), m_store(store), m_readout(readout), m_history(history),
+      m_texts(texts), m_asker(asker), m_mainWindow(mainWindow), m_feld(new QComboBox(this)),
+      m_operator1(new QComboBox(this)), m_wert(new QLineEdit(this)),
+      m_operator2(new QComboBox(this)), m_filter(new QPlainTextEdit(this)),
+      m_hinzufuegen(new QPushButton(this))
 {
+    m_locale = DateStyle(texts.gLanguageOffset).locale();
     setObjectName(QStringLiteral("frm_filter"));
     setModal(true);
     setWindowTitle(texts.ResText(kCaptionId));
@@ -131,7 +136,7 @@ frm_filter::~frm_filter() = default;
 
 void frm_filter::setLocale(const QLocale &locale)
 {
-    m_locale = locale;
+    m_locale = DateStyle(m_texts.gLanguageOffset, locale).locale();
     cmb_feld_Click();
 }
 
@@ -155,10 +160,10 @@ void frm_filter::cmd_hinzufuegen_Click()
     if (!condition.ok) {
         QString text = m_texts.ResText(condition.errorId);
         if (condition.errorId == FilterClauseBuilder::NotADateId)
-            text = text.arg(m_locale.toString(QDate::currentDate(),
-                                              GridCellFormatter::shortDateFormat(m_locale)));
+            text =
+                text.arg(DateStyle(m_texts.gLanguageOffset, m_locale).date(QDate::currentDate()));
         else if (condition.errorId == FilterClauseBuilder::NotATimeId)
-            text = text.arg(m_locale.toString(QTime(14, 3), QLocale::ShortFormat));
+            text = text.arg(DateStyle(m_texts.gLanguageOffset, m_locale).time(QTime(14, 3)));
         m_asker.message(text, messageTitle(), Asker::Icon::Exclamation, Asker::Buttons::Ok);
         m_wert->setFocus();
         m_wert->selectAll();
@@ -198,9 +203,9 @@ void frm_filter::runQuery(bool reset)
     ViewPointer::showHourglass();
     if (reset)
         m_filter->setPlainText(QStringLiteral("TableauAdresse>0"));
-    const QString sql = QStringLiteral("Select * ") + QStringLiteral("From HISTORY WHERE ")
-                        + m_filter->toPlainText()
-                        + QStringLiteral(" order by TableauAdresse, Start_Datum, Stop_Datum");
+    const QString sql = QStringLiteral("Select * ") + QStringLiteral("From HISTORY WHERE ") +
+                        m_filter->toPlainText() +
+                        QStringLiteral(" order by TableauAdresse, Start_Datum, Stop_Datum");
 
     // The clause is checked at once, without reading a row (a clause the database refuses
     // is reported before the window closes); the grid then shows the result, a large one
@@ -208,13 +213,14 @@ void frm_filter::runQuery(bool reset)
     // file stays as it is.
     std::vector<qint64> none;
     bool ok = false;
-    if (m_store.gDatabase && m_store.gDatabase->selectRowIds(sql, 0, &none)) {
+    QString reason;
+    if (m_store.gDatabase && m_store.gDatabase->selectRowIds(sql, 0, &none, &reason)) {
         ok =
             m_history.ShowRecords(sql, frm_Historiendaten::Purpose::Filter); // reports its failures
     } else {
         ViewPointer::restoreDefault();
-        m_asker.message(m_texts.ResText(kSqlErrorId), messageTitle(), Asker::Icon::Critical,
-                        Asker::Buttons::Ok, true);
+        m_asker.message(refusalText(m_texts, m_filter->toPlainText(), reason), messageTitle(),
+                        Asker::Icon::Critical, Asker::Buttons::Ok, true);
     }
     done(ok ? QDialog::Accepted : QDialog::Rejected);
 }

@@ -102,6 +102,8 @@ private slots:
     void interrupted();
     void site_data();
     void site();
+    void exportCsv_data();
+    void exportCsv();
 };
 
 void TestCli::readout_data()
@@ -348,6 +350,54 @@ void TestCli::site()
         }
     }
     QCOMPARE(panels, takeovers);
+}
+
+void TestCli::exportCsv_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("csv"); // empty: no file written
+    QTest::newRow("filter, grid order, German")
+        << "TableauAdresse>1" << 0
+        << QByteArray(
+               "\xEF\xBB\xBFNr.;Ger\xC3\xA4teadr.;Start;Quit;Stop;Typ;Test;Adresse/Kanal;"
+               "EIB-Kanal;Text Zeile 1;Text Zeile 2;Text Zeile 3;Min-Wert;Max-Wert;Geraetetyp\r\n"
+               "1;2;05.12.2026 14:03;;;Alarm;nein;000 / 000 / 000;;\"Tor;Nord\";;;;;\r\n"
+               "2;3;04.12.2026 09:00;;;;nein;000 / 000 / 000;;;;;;;\r\n");
+    QTest::newRow("refused clause") << "TableauAdresse=" << 1 << QByteArray();
+    QTest::newRow("a write in the clause") << "1=1; DELETE FROM HISTORY" << 1 << QByteArray();
+}
+
+// The grid as the window shows it, from the command line; the history file is only read.
+void TestCli::exportCsv()
+{
+    QFETCH(QString, where);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, csv);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("site.his"));
+    const QString out = dir.filePath(QStringLiteral("site.csv"));
+    {
+        StoreState store;
+        QVERIFY(HistorySchema::CreateHistoryDatabase(store, file));
+        QVERIFY(store.gDatabase->execute(QStringLiteral(
+            "INSERT INTO HISTORY (TableauAdresse, Start_Datum, Meldeleuchte, Text1) VALUES"
+            " (3, 46360.375, 0, ''), (1, 46361, 1, 'x'), (2, 46361.5854166667, 1, 'Tor;Nord')")));
+    }
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    cli.setProcessEnvironment(env);
+    cli.setProcessChannelMode(QProcess::MergedChannels);
+    cli.start(program("qvr-history-cli"), {"export", "--file", file, "--csv", out, "--where", where,
+                                           "--lang", "de", "--settings", settingsIn(dir)});
+    QVERIFY(cli.waitForFinished(60000));
+    const QString said = QString::fromLocal8Bit(cli.readAll());
+    QVERIFY2(cli.exitCode() == exitCode, qPrintable(said));
+    QCOMPARE(contents(out), csv);
+    QVERIFY2(exitCode == 0 || said.contains(QStringLiteral("Antwort der Datenbank")),
+             qPrintable(said));
+    QCOMPARE(historyRows(file), 3);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

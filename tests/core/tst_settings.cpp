@@ -3,10 +3,25 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace qvr;
+
+namespace {
+// The registry key of these tests, under HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE alike.
+const char *const kTestKey = "SOFTWARE\\QVR-History-Test";
+#ifdef Q_OS_WIN
+void clearTestKeys()
+{
+    for (const char *root : {"HKEY_CURRENT_USER\\", "HKEY_LOCAL_MACHINE\\"})
+        QSettings(QLatin1String(root) + QLatin1String(kTestKey), QSettings::NativeFormat).clear();
+}
+#endif
+} // namespace
 
 class TestSettings : public QObject
 {
@@ -16,6 +31,7 @@ private slots:
     void readRules_data();
     void readRules();
     void writeTrimsAndReadsBack();
+    void fallbackFileGivesPresets_data();
     void fallbackFileGivesPresets();
     void explicitFileFromArgumentsAndEnvironment();
     void leadingNumber_data();
@@ -62,6 +78,20 @@ void TestSettings::readRules()
     }
     SettingsStore store(std::make_unique<IniSettingsBackend>(path));
     QCOMPARE(store.ReadSetting(section, name, def), expected);
+#ifdef Q_OS_WIN
+    // The registry holding the same values answers alike.
+    clearTestKeys();
+    const auto cleanUp = qScopeGuard(clearTestKeys);
+    RegistrySettingsBackend registry{QLatin1String(kTestKey)};
+    const IniSettingsBackend file(path);
+    for (const QString &key : QSettings(path, QSettings::IniFormat).allKeys()) {
+        QString value;
+        QVERIFY(file.read(key.section('/', 0, 0), key.section('/', 1), &value));
+        registry.write(key.section('/', 0, 0), key.section('/', 1), value);
+    }
+    SettingsStore fromRegistry(std::make_unique<RegistrySettingsBackend>(QLatin1String(kTestKey)));
+    QCOMPARE(fromRegistry.ReadSetting(section, name, def), expected);
+#endif
 }
 
 void TestSettings::writeTrimsAndReadsBack()
@@ -84,21 +114,45 @@ void TestSettings::writeTrimsAndReadsBack()
     QVERIFY(text.contains("Device3=/dev/ttyUSB0"));
 }
 
+void TestSettings::fallbackFileGivesPresets_data()
+{
+    QTest::addColumn<bool>("registry");
+    QTest::newRow("user's file, then the system's") << false;
+#ifdef Q_OS_WIN
+    QTest::newRow("HKEY_CURRENT_USER, then HKEY_LOCAL_MACHINE") << true;
+#endif
+}
+
 void TestSettings::fallbackFileGivesPresets()
 {
+    QFETCH(bool, registry);
     QTemporaryDir dir;
-    QFile sys(dir.filePath("system.ini"));
-    QVERIFY(sys.open(QIODevice::WriteOnly));
-    sys.write("[Installation]\nCurDir=/opt/qvr-history\n[Schnittstelle]\nCom=4\n");
-    sys.close();
-    SettingsStore store(std::make_unique<IniSettingsBackend>(dir.filePath("user.ini"), sys.fileName()));
+#ifdef Q_OS_WIN
+    clearTestKeys();
+    const auto cleanUp = qScopeGuard(clearTestKeys);
+#endif
+    // The installation's presets: a second file, or the machine-wide registry.
+    const QString place = registry ? QLatin1String("HKEY_LOCAL_MACHINE\\") + QLatin1String(kTestKey)
+                                   : dir.filePath("system.ini");
+    QSettings presets(place, registry ? QSettings::NativeFormat : QSettings::IniFormat);
+    std::unique_ptr<SettingsBackend> backend =
+        std::make_unique<IniSettingsBackend>(dir.filePath("user.ini"), place);
+#ifdef Q_OS_WIN
+    if (registry)
+        backend = std::make_unique<RegistrySettingsBackend>(QLatin1String(kTestKey));
+#endif
+    presets.setValue("Installation/CurDir", "/opt/qvr-history");
+    presets.setValue("Schnittstelle/Com", "4");
+    presets.sync();
+    if (presets.status() != QSettings::NoError)
+        QSKIP("presetting machine-wide values needs administrator rights");
+    SettingsStore store(std::move(backend));
     QCOMPARE(store.ReadSetting("Installation", "CurDir", "C:"), QString("/opt/qvr-history"));
     store.WriteSetting("Schnittstelle", "Com", "7");
     QCOMPARE(store.ReadSetting("Schnittstelle", "Com", "2"), QString("7"));
-    // The installation's file is never written.
-    QFile again(sys.fileName());
-    QVERIFY(again.open(QIODevice::ReadOnly));
-    QVERIFY(again.readAll().contains("Com=4"));
+    // The installation's presets are never written.
+    presets.sync();
+    QCOMPARE(presets.value("Schnittstelle/Com").toString(), QString("4"));
 }
 
 void TestSettings::explicitFileFromArgumentsAndEnvironment()
@@ -138,7 +192,7 @@ void TestSettings::userFilesFolder_data()
     QTest::addColumn<QString>("curDir"); // below a temporary folder holding "install"
     QTest::addColumn<bool>("itself");
     QTest::newRow("writable folder") << "install" << true;
-    QTest::newRow("missing folder") << "C:" << false;
+    QTest::newRow("missing folder") << "missing" << false;
 }
 
 // The bus log and a new file's working copy never go where the user may not write.
@@ -150,7 +204,9 @@ void TestSettings::userFilesFolder()
     QVERIFY(QDir(dir.path()).mkdir("install"));
     qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
     const QString chosen = UserFilesFolder(dir.filePath(curDir));
-    QCOMPARE(chosen, itself ? dir.filePath(curDir) : dir.filePath("data/QVR-History"));
+    const QString own =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/QVR-History";
+    QCOMPARE(chosen, itself ? dir.filePath(curDir) : own);
     QVERIFY(QFileInfo(chosen).isDir());
     QCOMPARE(QDir(dir.filePath("install")).entryList(QDir::Files), QStringList()); // no probe left
 }

@@ -2,25 +2,37 @@
 #include "shell_helper.h"
 
 #include "bus/MemorySerialLine.h"
+#include "bus/ui/Com_CFG.h"
 #include "bus/ui/frm_Daten_empfangen.h"
 #include "core/VirtualClock.h"
+#include "decode/ReadoutState.h"
 #include "shell/HelpViewer.h"
 #include "shell/WidgetAsker.h"
+#include "store/Database.h"
 #include "store/HistorySchema.h"
+#include "view/HistoryGridModel.h"
 #include "view/frm_Historiendaten.h"
+#include "view/frm_Warn_StormeldungPV.h"
+#include "view/frm_Warn_StormeldungZL.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QComboBox>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QRadioButton>
+#include <QStyleOptionComboBox>
 #include <QTest>
 #include <QTextBrowser>
+
+#include <optional>
 
 using namespace qvr;
 using namespace qvr::test;
@@ -38,7 +50,7 @@ const QString kSaveQuestionDe = QString::fromUtf8("Änderungen speichern ?");
 
 // A File command; the read-out runs on a line with no panel, and the user closes its
 // dialog as soon as it shows.
-void runCommand(frm_Hauptfenster &w, int index)
+void runCommand(frm_Hauptfenster &w, int index, const std::function<void(QWidget *)> &look = {})
 {
     if (index != 1) {
         w.runFileCommand(index);
@@ -51,13 +63,58 @@ void runCommand(frm_Hauptfenster &w, int index)
     };
     auto line = std::make_shared<Line>();
     w.setBusHardware(line->line.host(), line->clock, line);
-    ModalHandler closer([](QWidget *dlg) {
+    ModalHandler closer([&look](QWidget *dlg) {
+        if (look)
+            look(dlg);
         if (auto *readout = qobject_cast<frm_Daten_empfangen *>(dlg))
             readout->reject();
         else
             dlg->close();
     });
     w.runFileCommand(1);
+}
+
+// The controls of a window whose text needs more room than they have, measured with their
+// own font. A window placed by a layout is checked as shown; one placed by hand in every
+// state, as its hidden groups show their controls at the same places. The title needs
+// room for itself and the frame's buttons.
+QStringList clippedTexts(QWidget *window)
+{
+    QStringList clipped;
+    QFont titleFont = window->font();
+    titleFont.setBold(true);
+    if (QFontMetrics(titleFont).horizontalAdvance(window->windowTitle()) + 120 > window->width())
+        clipped << "title " + window->windowTitle();
+    const bool placedByHand = !window->layout();
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        if (!placedByHand && !w->isVisibleTo(window))
+            continue;
+        QStringList texts;
+        int need = 0;
+        if (auto *label = qobject_cast<QLabel *>(w); label && !label->wordWrap()) {
+            texts << label->text();
+            need = label->sizeHint().width();
+        } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
+            texts << button->text();
+            need = button->sizeHint().width();
+        } else if (auto *combo = qobject_cast<QComboBox *>(w)) {
+            QStyleOptionComboBox option;
+            option.initFrom(combo);
+            for (int i = 0; i < combo->count(); ++i)
+                texts << combo->itemText(i);
+            for (const QString &t : texts)
+                need = std::max(need,
+                                combo->style()
+                                    ->sizeFromContents(
+                                        QStyle::CT_ComboBox, &option,
+                                        QSize(combo->fontMetrics().horizontalAdvance(t), 1), combo)
+                                    .width());
+        }
+        if (texts.join(QString()).isEmpty() || need <= w->width())
+            continue;
+        clipped << w->objectName() + " " + texts.join('/');
+    }
+    return clipped;
 }
 } // namespace
 
@@ -72,6 +129,8 @@ private slots:
     void fileCommands();
     void windowsOpenedByCommands_data();
     void windowsOpenedByCommands();
+    void textsFit_data();
+    void textsFit();
     void quitWithUnsavedData_data();
     void quitWithUnsavedData();
     void backgroundHeight_data();
@@ -85,17 +144,24 @@ void TestMainWindow::languageSwitchWithFileOpen_data()
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("press");
     QTest::addColumn<QStringList>(
-        "menuTexts"); // File title, entry 1, entry 7, Settings, tool tip 5
+        "menuTexts"); // File title, entry 1, entry 7, Settings, tool tip 5, Qt's Cancel
 
     QTest::newRow("German to English")
         << "0"
         << "Sprache1"
-        << QStringList{"&File", "&Read-out history", "&Close", "&Settings", "Print file"};
-    QTest::newRow("English to German")
-        << "1"
-        << "Sprache0"
-        << QStringList{"&Datei", "&Historienspeicher auslesen", "&Beenden", "&Einstellungen",
-                       "Datei drucken"};
+        << QStringList{"&File",  "&Read-out history", "&Close",    "&Settings", "Print file",
+                       "Cancel", "History data",      "Dev. Adr.", "no"};
+    QTest::newRow("English to German") << "1"
+                                       << "Sprache0"
+                                       << QStringList{"&Datei",
+                                                      "&Historienspeicher auslesen",
+                                                      "&Beenden",
+                                                      "&Einstellungen",
+                                                      "Datei drucken",
+                                                      "Abbrechen",
+                                                      "Historiendaten anzeigen",
+                                                      "Geräteadr.",
+                                                      "nein"};
 }
 
 void TestMainWindow::languageSwitchWithFileOpen()
@@ -107,6 +173,8 @@ void TestMainWindow::languageSwitchWithFileOpen()
     ShellFixture f;
     f.writeSettings("[Sprache]\nSprache=" + from + "\n");
     const QString plant = f.makeHistoryFile("plant.his");
+    QVERIFY(Database::open(plant, QString(), Database::Access::ReadWrite)
+                ->execute("INSERT INTO HISTORY (TableauAdresse) VALUES (1)"));
     QVERIFY(f.start({plant}));
     QVERIFY(f.showActive());
     frm_Hauptfenster &w = f.window();
@@ -119,11 +187,17 @@ void TestMainWindow::languageSwitchWithFileOpen()
     QVERIFY(modal.handled());
 
     QCOMPARE(w.windowTitle(), QStringLiteral("QVR-HISTORY   [plant.his]"));
-    const QStringList shown{w.findChild<QMenu *>("dateimenu")->title(),
-                            w.findChild<QAction *>("Datei_menu(1)")->text(),
-                            w.findChild<QAction *>("Datei_menu(7)")->text(),
-                            w.findChild<QMenu *>("einstellungenmenu")->title(),
-                            w.findChild<QAction *>("Datei_drucken")->toolTip()};
+    const QStringList shown{
+        w.findChild<QMenu *>("dateimenu")->title(), w.findChild<QAction *>("Datei_menu(1)")->text(),
+        w.findChild<QAction *>("Datei_menu(7)")->text(),
+        w.findChild<QMenu *>("einstellungenmenu")->title(),
+        w.findChild<QAction *>("Datei_drucken")->toolTip(),
+        // Qt's own buttons speak the language too.
+        QCoreApplication::translate("QPlatformTheme", "Cancel"),
+        // The open history window, without reading the file again.
+        w.findChild<frm_Historiendaten *>()->windowTitle(),
+        w.findChild<frm_Historiendaten *>()->gridModel()->headerData(1, Qt::Horizontal).toString(),
+        w.findChild<frm_Historiendaten *>()->gridModel()->cellText(0, 9)};
     QCOMPARE(shown, menuTexts);
     QCOMPARE(f.readSetting("Sprache", "Sprache"), press.right(1));
     // Message boxes speak it too, not Qt's built-in English.
@@ -265,6 +339,55 @@ void TestMainWindow::windowsOpenedByCommands()
     QVERIFY2(!QGuiApplication::overrideCursor(), "the hourglass stayed after the window closed");
     if (menu == "file")
         QVERIFY(w.historyWindow());
+}
+
+void TestMainWindow::textsFit_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("window");
+    for (const char *language : {"0", "1"})
+        for (const char *window :
+             {"main", "readout", "interface", "filter", "print", "ZL", "PV", "language", "about"})
+            QTest::addRow("%s %s", language, window) << language << window;
+}
+
+// Every control whose text the program sets shows all of it, in both languages.
+void TestMainWindow::textsFit()
+{
+    QFETCH(QString, language);
+    QFETCH(QString, window);
+    ShellFixture f;
+    f.writeSettings("[Sprache]\nSprache=" + language + "\n");
+    QVERIFY(f.start({f.makeHistoryFile("plant.his")}));
+    QVERIFY(f.showActive());
+    frm_Hauptfenster &w = f.window();
+    QStringList clipped;
+    std::optional<ModalHandler> modal;
+    if (window != "readout")
+        modal.emplace([&](QWidget *dlg) {
+            clipped = clippedTexts(dlg);
+            qobject_cast<QDialog *>(dlg)->reject();
+        });
+    const QHash<QString, std::function<void()>> open{
+        {"main", [&] { clipped = clippedTexts(&w); }},
+        {"readout", [&] { runCommand(w, 1, [&](QWidget *dlg) { clipped = clippedTexts(dlg); }); }},
+        {"interface",
+         [&] {
+             w.runSettingsCommand(1);
+             clipped = clippedTexts(w.findChild<Com_CFG *>());
+         }},
+        {"filter", [&] { w.runFileCommand(5); }},
+        {"print", [&] { w.runFileCommand(6); }},
+        {"language", [&] { w.runSettingsCommand(2); }},
+        {"about", [&] { w.runHelpCommand(2); }},
+        {"ZL",
+         [&] { frm_Warn_StormeldungZL(w.storeState(), w.readoutState(), w.texts(), &w).exec(); }},
+        {"PV", [&] {
+             w.readoutState().gDeviceClass = "PV";
+             frm_Warn_StormeldungPV(w.storeState(), w.readoutState(), w.texts(), &w).exec();
+         }}};
+    open[window]();
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(", ")));
 }
 
 void TestMainWindow::quitWithUnsavedData_data()

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#ifdef Q_OS_LINUX
 #include <csignal>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -22,6 +23,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 using namespace qvr;
 using namespace qvr::testing;
@@ -70,8 +72,8 @@ class OtherProgram
 public:
     OtherProgram(const QString &path, const char *sql)
     {
-        m_ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READWRITE,
-                               nullptr) == SQLITE_OK &&
+        m_ok = sqlite3_open_v2(path.toUtf8().constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) ==
+                   SQLITE_OK &&
                sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
     }
     ~OtherProgram()
@@ -90,6 +92,7 @@ private:
     bool m_ok = false;
 };
 
+#ifdef Q_OS_LINUX
 bool canCreateIn(const QString &dir)
 {
     QFile probe(dir + QStringLiteral("/probe"));
@@ -148,18 +151,33 @@ public:
         m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit = m_old;
         limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+        m_ok = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
     }
     ~FileSizeLimit()
     {
         ::setrlimit(RLIMIT_FSIZE, &m_old);
         std::signal(SIGXFSZ, m_oldHandler);
     }
+    bool ok() const { return m_ok; }
 
 private:
     rlimit m_old{};
     void (*m_oldHandler)(int) = nullptr;
+    bool m_ok = false;
 };
+#else
+// Elsewhere neither a locked folder nor a full disk can be made this way.
+struct UnwritableDir
+{
+    explicit UnwritableDir(const QString &) {}
+    bool ok() const { return false; }
+};
+struct FileSizeLimit
+{
+    explicit FileSizeLimit(qint64) {}
+    bool ok() const { return false; }
+};
+#endif
 
 } // namespace
 
@@ -254,16 +272,22 @@ void TestHistoryFile::openWorksOnACopyUntilSaved_data()
 {
     QTest::addColumn<bool>("staleTwin");
     QTest::addColumn<bool>("save");
-    QTest::newRow("quit without saving") << false << false;
-    QTest::newRow("stale working copy, quit without saving") << true << false;
-    QTest::newRow("save") << false << true;
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("quit without saving") << false << false << "";
+    QTest::newRow("stale working copy, quit without saving") << true << false << "";
+    QTest::newRow("save") << false << true << "";
+    // Outside the Windows code page, and inside it.
+    QTest::newRow("save in a folder with non-ASCII letters") << false << true << "Łódź/Jürgen";
 }
 
 void TestHistoryFile::openWorksOnACopyUntilSaved()
 {
     QFETCH(bool, staleTwin);
     QFETCH(bool, save);
-    QTemporaryDir dir;
+    QFETCH(QString, folder);
+    QTemporaryDir top;
+    QVERIFY(QDir(top.path()).mkpath(folder.isEmpty() ? "." : folder));
+    const QDir dir(top.filePath(folder));
     const QString his = dir.filePath(QStringLiteral("x.his"));
     const QString tmp = dir.filePath(QStringLiteral("x.tmp"));
     makeHistoryFile(his, 5);
@@ -334,11 +358,17 @@ void TestHistoryFile::saveAsNames()
     QVERIFY(f.ops.NewHistoryFile());
     QCOMPARE(f.file.gFileName, dir.filePath(QStringLiteral("Untitled.his")));
     QCOMPARE(f.file.gWorkFile, dir.filePath(QStringLiteral("Untitled.tmp")));
+    QVERIFY(addEvent(f, 2));
     QVERIFY(addEvent(f, 4));
     f.file.gNewData = true;
+    // The grid shows a filter: the record set keeps it over the new working copy.
+    const QString filter = QStringLiteral("Select * From HISTORY WHERE TableauAdresse>3");
+    f.store.gHistoryRecordset = f.store.gDatabase->openRecordset(filter);
 
     f.asker.saveAnswers << dir.filePath(typed);
     QVERIFY(f.ops.SaveHistoryFile());
+    QCOMPARE(f.store.gHistoryRecordset->sql(), filter);
+    QCOMPARE(f.store.gHistoryRecordset->field(QStringLiteral("TableauAdresse")).toInt(), 4);
     QVERIFY(!f.file.gFileCancelled);
     QVERIFY(!f.file.gNewData);
     QCOMPARE(f.file.gFileName, dir.filePath(saved));
@@ -348,11 +378,14 @@ void TestHistoryFile::saveAsNames()
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("Untitled.his"))));
     QCOMPARE(f.asker.dialogTitles.value(0), QStringLiteral("save history file as"));
     QCOMPARE(f.asker.dialogTitles.value(1), QStringLiteral("QVR-HISTORY (*.his)"));
+    // The next dialog starts in the saved file's folder.
+    QVERIFY(!f.ops.SaveHistoryFileAs());
+    QCOMPARE(f.asker.dialogDirs.value(1), QFileInfo(dir.filePath(saved)).absolutePath());
 
     // The new working copy is the database now: what is added there reaches the file.
     QVERIFY(addEvent(f, 5));
     QVERIFY(f.ops.SaveHistoryFile());
-    QCOMPARE(rowCount(dir.filePath(saved)), 2);
+    QCOMPARE(rowCount(dir.filePath(saved)), 3);
     f.ops.CloseHistoryFile();
     QVERIFY(!QFileInfo::exists(dir.filePath(work)));
 }
@@ -653,10 +686,12 @@ void TestHistoryFile::failedSaveKeepsBothFiles()
         // locked; it stays writable itself.
         UnwritableDir lock(sub);
         if (!lock.ok())
-            QSKIP("this file system lets this user write into any folder");
+            QSKIP("no folder can be made unwritable for this user here");
         saved = f.ops.SaveHistoryFile();
     } else if (cause == QLatin1String("full")) {
         FileSizeLimit limit(QFileInfo(his).size() + 8192);
+        if (!limit.ok())
+            QSKIP("no file size limit stands in for a full disk here");
         saved = f.ops.SaveHistoryFile();
     } else if (cause == QLatin1String("in use")) {
         OtherProgram other(his, "BEGIN IMMEDIATE; DELETE FROM HISTORY");
@@ -688,7 +723,8 @@ void TestHistoryFile::failedSaveKeepsBothFiles()
     QCOMPARE(f.asker.messages.size(), 1);
     QVERIFY2(f.asker.messages.first().contains(message), qPrintable(f.asker.messages.first()));
     // The message tells where the data is.
-    QVERIFY(f.asker.messages.first().contains(QStringLiteral("Working copy: ") + work));
+    QVERIFY(f.asker.messages.first().contains(QStringLiteral("Working copy: ") +
+                                              QDir::toNativeSeparators(work)));
     QCOMPARE(fileHash(his), before);
     QVERIFY(!QFileInfo::exists(his + QStringLiteral(".saving")));
     // The working copy still holds everything and the program goes on with it.
@@ -708,7 +744,7 @@ void TestHistoryFile::readOnlyMedium()
     const QByteArray before = fileHash(his);
     UnwritableDir lock(medium);
     if (!lock.ok())
-        QSKIP("this file system lets this user write into any folder");
+        QSKIP("no folder can be made unwritable for this user here");
 
     FileFixture f(dir.path());
     QString path = his;

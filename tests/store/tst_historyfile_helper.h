@@ -32,6 +32,7 @@ public:
     QList<Answer> messageAnswers;
     QStringList messages;
     QStringList dialogTitles;
+    QStringList dialogDirs;
 
     Answer message(const QString &text, const QString &, Icon, Buttons buttons, bool) override
     {
@@ -40,14 +41,17 @@ public:
             return messageAnswers.takeFirst();
         return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
     }
-    QString openFileName(const QString &title, const QString &, const QString &filter) override
+    QString openFileName(const QString &title, const QString &dir, const QString &filter) override
     {
         dialogTitles << title << filter;
+        dialogDirs << dir;
         return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
     }
-    QString saveFileName(const QString &title, const QString &, const QString &filter, const QString &) override
+    QString saveFileName(const QString &title, const QString &dir, const QString &filter,
+                         const QString &) override
     {
         dialogTitles << title << filter;
+        dialogDirs << dir;
         return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
     }
 };
@@ -113,7 +117,7 @@ inline QStringList query(const QString &path, const QString &sql, bool readOnly 
     QStringList out;
     sqlite3 *db = nullptr;
     const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr) != SQLITE_OK) {
         out << QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(db));
         sqlite3_close(db);
         return out;
@@ -138,7 +142,7 @@ inline QStringList query(const QString &path, const QString &sql, bool readOnly 
 inline bool execOn(const QString &path, const QString &sql)
 {
     sqlite3 *db = nullptr;
-    bool ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
+    bool ok = sqlite3_open_v2(path.toUtf8().constData(), &db,
                               SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK
               && sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close(db);

@@ -227,12 +227,12 @@ private slots:
         QTest::newRow("PV virtual 12") << "PV" << "EIBAusgang" << 12 << 19 << "146/12";
         QTest::newRow("PV virtual 13") << "RQ" << "EIBAusgang" << 13 << 19 << "147/01";
         QTest::newRow("PV virtual 48") << "PV" << "EIBAusgang" << 48 << 19 << "149/12";
-        QTest::newRow("PV virtual 50 beyond") << "PV" << "EIBAusgang" << 50 << 19 << "<150/02>";
+        QTest::newRow("PV virtual 50 beyond") << "PV" << "EIBAusgang" << 50 << 19 << "<150/02 (!)>";
         QTest::newRow("PV relay 100") << "PV" << "Relais_b" << 100 << 9 << "100";
-        QTest::newRow("PV digital input 150 beyond") << "PV" << "Kanal" << 149 << 0 << "<150>";
-        QTest::newRow("ZL relay 40 beyond") << "ZL" << "Relais_a" << 40 << 7 << "<40>";
+        QTest::newRow("PV digital input 150 beyond") << "PV" << "Kanal" << 149 << 0 << "<150 (!)>";
+        QTest::newRow("ZL relay 40 beyond") << "ZL" << "Relais_a" << 40 << 7 << "<40 (!)>";
         QTest::newRow("buzzer repeat 30") << "ZL" << "Summerwiederholung" << 30 << 20 << "30 min";
-        QTest::newRow("buzzer repeat 31 beyond") << "ZL" << "Summerwiederholung" << 31 << 20 << "<31 min>";
+        QTest::newRow("buzzer repeat 31 beyond") << "ZL" << "Summerwiederholung" << 31 << 20 << "<31 min (!)>";
         QTest::newRow("alarm type pre-alarm") << "PV" << "EIBEingang" << 7 << 21 << "Voralarm";
         QTest::newRow("buzzer unchanged") << "ZL" << "Summer" << 2 << 6 << QString::fromUtf8("unverändert");
     }
@@ -246,6 +246,9 @@ private slots:
         Detail d;
         QVERIFY(d.open(deviceClass, {{field, value}, {"Eingang", list == 0 ? 2 : 0}}));
         QTEST(d.shown(list), "shown");
+        // A value without an entry reads in the normal colour, not greyed out.
+        const QPalette colours = d.combo(list)->palette();
+        QCOMPARE(colours.color(QPalette::PlaceholderText), colours.color(QPalette::ButtonText));
         if (list == 7 || list == 9 || list == 11) // a relay number shows its mode
             QVERIFY(d.get(QStringLiteral("Frame%1").arg(2 + (list - 7) / 2))->isVisible());
     }

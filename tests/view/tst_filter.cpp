@@ -336,7 +336,11 @@ private slots:
         w.filter()->setPlainText(clause);
         w.dlg->cmd_1_Click(1);
         QCOMPARE(w.fx->asker.messages.size(), 1);
-        QCOMPARE(w.fx->asker.messages[0].text, QStringLiteral("SQL-Fehler"));
+        // The clause and the database's reason, below the message.
+        const QStringList parts = w.fx->asker.messages[0].text.split("\n\n");
+        QCOMPARE(parts.value(0), QStringLiteral("SQL-Fehler"));
+        QCOMPARE(parts.value(1), clause.trimmed());
+        QVERIFY(parts.value(2).startsWith("Antwort der Datenbank:\n") && parts.value(2).size() > 24);
         QCOMPARE(w.fx->asker.messages[0].icon, Asker::Icon::Critical);
         QVERIFY(w.fx->asker.messages[0].systemModal);
         QCOMPARE(w.dlg->result(), int(QDialog::Rejected));

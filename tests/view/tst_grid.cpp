@@ -1,5 +1,6 @@
 #include "grid_test_helper.h"
 
+#include "view/FilterClauseBuilder.h"
 #include "view/GridRowSource.h"
 #include "view/HistoryGridModel.h"
 #include "view/frm_Historiendaten.h"
@@ -179,6 +180,41 @@ private slots:
         QCOMPARE(win.model()->rowCount(), 1);
         QCOMPARE(win.model()->cellText(0, column), expected);
         QCOMPARE(win.model()->data(win.model()->index(0, column)).toString(), expected);
+    }
+
+    // One rule for grid cells and the filter's defaults; the filter reads what the grid shows.
+    void dates_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("C, German") << "C" << 0 << "05.12.2026 14:03";
+        QTest::newRow("C, English") << "C" << 1 << "05/12/2026 14:03";
+        QTest::newRow("de_DE, English") << "de_DE" << 1 << "05.12.2026 14:03";
+        QTest::newRow("en_US, German") << "en_US" << 0 << "12/5/2026 2:03 PM";
+    }
+
+    void dates()
+    {
+        QFETCH(QString, locale);
+        QFETCH(int, language);
+        QFETCH(QString, expected);
+        QLocale::setDefault(QLocale(locale));
+        Window win;
+        QVERIFY(win.fx->create());
+        QVERIFY(win.fx->addEvent({{"Start_Datum", kStart}}));
+        win.fx->texts.gLanguageOffset = qint16(language);
+        win.open();
+        const QString cell = win.model()->cellText(0, 2);
+        const QString defaults =
+            FilterClauseBuilder::defaultValue(1, win.fx->texts, QLocale(), kStart) + ' ' +
+            FilterClauseBuilder::defaultValue(2, win.fx->texts, QLocale(), kStart);
+        const auto condition = FilterClauseBuilder::addCondition(1, 2, cell.section(' ', 0, 0), 0,
+                                                                 "ZL", win.fx->texts, QLocale());
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        QCOMPARE(cell, expected);
+        QCOMPARE(defaults, expected);
+        QCOMPARE(condition.text, QString("Start_Datum_Filter=#12/5/2026#"));
     }
 
     void columns_data()

@@ -2,8 +2,10 @@
 
 #include "core/TextTable.h"
 #include "print_test_helper.h"
+#include "view/CsvExport.h"
 #include "view/frm_drucken.h"
 
+#include <QBuffer>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -73,6 +75,8 @@ private slots:
     void printerList();
     void footerPath_data();
     void footerPath();
+    void csvBytes_data();
+    void csvBytes();
 };
 
 void TestPrint::tableFormat_data()
@@ -197,6 +201,8 @@ void TestPrint::printedCells_data()
     QTest::newRow("bar in text line 2 stays") << 13 << "Halle|Tor" << 10 << "Halle|Tor";
     QTest::newRow("semicolon outside text lines stays") << 15 << "1;5" << 12 << "1;5";
     QTest::newRow("stop time") << 6 << "06.12.2026 08:00" << 4 << "06.12.2026 08:00";
+    QTest::newRow("long start date on one line")
+        << 2 << "12/31/2026 12:03:59 PM" << 2 << "12/31/2026 12:03:59 PM";
     QTest::newRow("device type last") << 17 << "PV" << 14 << "PV";
 }
 
@@ -214,6 +220,7 @@ void TestPrint::printedCells()
     const QStringList cells = w.doc().rowCells(0, 1);
     QCOMPARE(cells.size(), 15);
     QCOMPARE(cells.at(printedColumn), printed);
+    QCOMPARE(w.doc().cellLines(0, 1, printedColumn).size(), 1);
     QVERIFY(!cells.contains("HIDDEN"));
     // The row's other cells stay in their columns.
     QCOMPARE(cells.at(0), QString("2"));
@@ -259,13 +266,15 @@ void TestPrint::zoom_data()
     QTest::addColumn<QString>("clicks");
     QTest::addColumn<int>("zoom");
     QTest::addColumn<QString>("label");
-    QTest::newRow("after loading") << 0 << "" << 30 << "Zoomstufe ";
-    QTest::newRow("minus from 30 stops at 10") << 0 << "-" << 10 << "Zoomstufe 10 %";
-    QTest::newRow("minus at 10 stays") << 0 << "--" << 10 << "Zoomstufe 10 %";
-    QTest::newRow("up to 390") << 0 << QString(18, '+') << 390 << "Zoomstufe 390 %";
-    QTest::newRow("390 plus is 400") << 0 << QString(19, '+') << 400 << "Zoomstufe 400 %";
-    QTest::newRow("400 stays, then down") << 0 << QString(25, '+') + "-" << 380 << "Zoomstufe 380 %";
-    QTest::newRow("English") << 1 << "-+" << 30 << "Zoom 30 %";
+    // From the fitted zoom, 19 steps down always reach 10.
+    const QString floor(19, '-');
+    QTest::newRow("minus stops at 10") << 0 << floor << 10 << "Zoomstufe 10 %";
+    QTest::newRow("minus at 10 stays") << 0 << floor + "-" << 10 << "Zoomstufe 10 %";
+    QTest::newRow("up to 390") << 0 << floor + QString(19, '+') << 390 << "Zoomstufe 390 %";
+    QTest::newRow("390 plus is 400") << 0 << floor + QString(20, '+') << 400 << "Zoomstufe 400 %";
+    QTest::newRow("400 stays, then down")
+        << 0 << floor + QString(25, '+') + "-" << 380 << "Zoomstufe 380 %";
+    QTest::newRow("English") << 1 << floor + "+" << 30 << "Zoom 30 %";
 }
 
 void TestPrint::zoom()
@@ -275,7 +284,13 @@ void TestPrint::zoom()
     QFETCH(int, zoom);
     QFETCH(QString, label);
     Window w(5, language);
-    w.form->load();
+    w.form->show();
+    // The page opens as wide as the preview, and the zoom says so.
+    auto *preview = w.form->findChild<QWidget *>("vsPrinter");
+    const int viewport = preview->parentWidget()->width();
+    QVERIFY2(preview->width() <= viewport && preview->width() * 1.2 > viewport,
+             qPrintable(QString("%1 of %2").arg(preview->width()).arg(viewport)));
+    QCOMPARE(w.label("LblZoom"), w.texts.ResText(6010) + QString::number(w.form->zoom()) + " %");
     for (QChar c : clicks)
         w.click(c == '+' ? "CmdZoomPlus" : "CmdZoomMinus");
     QCOMPARE(w.form->zoom(), zoom);
@@ -311,33 +326,36 @@ void TestPrint::printerList_data()
 {
     QTest::addColumn<QStringList>("installed");
     QTest::addColumn<QString>("current");
+    QTest::addColumn<bool>("pdf");
     QTest::addColumn<int>("language");
     QTest::addColumn<QStringList>("listed");
     QTest::addColumn<int>("selected");
-    QTest::newRow("no printer") << QStringList() << "" << 0 << QStringList{"PDF-Datei"} << 0;
-    QTest::newRow("no printer, English") << QStringList() << "" << 1 << QStringList{"PDF file"} << 0;
+    QTest::newRow("no printer") << QStringList() << "" << true << 0 << QStringList{"PDF-Datei"} << 0;
+    QTest::newRow("no printer, English") << QStringList() << "" << true << 1 << QStringList{"PDF file"} << 0;
+    QTest::newRow("nothing to print to") << QStringList() << "" << false << 0 << QStringList() << -1;
     QTest::newRow("current printer selected")
-        << QStringList{"Laser", "PDF-Datei"} << "PDF-Datei" << 0
+        << QStringList{"Laser", "PDF-Datei"} << "PDF-Datei" << true << 0
         << QStringList{"Laser", "PDF-Datei", "PDF-Datei"} << 1;
     QTest::newRow("no current printer")
-        << QStringList{"Laser"} << "" << 0 << QStringList{"Laser", "PDF-Datei"} << 0;
+        << QStringList{"Laser"} << "" << true << 0 << QStringList{"Laser", "PDF-Datei"} << 0;
 }
 
 void TestPrint::printerList()
 {
     QFETCH(QStringList, installed);
     QFETCH(QString, current);
+    QFETCH(bool, pdf);
     QFETCH(int, language);
     QFETCH(QStringList, listed);
     QFETCH(int, selected);
-    Window w(0, language, PrinterCatalog{installed, current});
+    Window w(0, language, PrinterCatalog{installed, current, pdf});
     QSignalSpy pressed(w.form.get(), &frm_drucken::printToolButtonPressed);
     w.form->show(); // loads
     QVERIFY(w.form->isVisible());
 
-    // "No printer" warns once, and the window opens all the same.
-    QCOMPARE(w.asker.messages.size(), installed.isEmpty() ? 1 : 0);
-    if (installed.isEmpty()) {
+    // "No printer" warns once when nothing can print, and the window opens all the same.
+    QCOMPARE(w.asker.messages.size(), listed.isEmpty() ? 1 : 0);
+    if (listed.isEmpty()) {
         const auto &m = w.asker.messages.first();
         QCOMPARE(m.text, w.texts.ResText(30080) + "\n" + w.texts.ResText(30090));
         QCOMPARE(m.title, QString("QVR-HISTORY"));
@@ -378,6 +396,39 @@ void TestPrint::footerPath()
     QVERIFY(shown.startsWith(path.left(5)));
     QVERIFY(shown.endsWith("Werk 2.his"));
     QCOMPARE(shown == path, path.size() < 100);
+}
+
+void TestPrint::csvBytes_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QByteArray>("expected");
+    const QByteArray bom = "\xEF\xBB\xBF";
+    QTest::newRow("German: semicolons") << 0 << bom + "Nr.;Start;Text Zeile 1;Min-Wert\r\n"
+                                                      "2;05.12.2026 14:03;\"Tor;\"\"Nord\"\"\";'=1+1\r\n";
+    QTest::newRow("English: commas") << 1 << bom + "No.,Start,Text Line 1,Min-Value\r\n"
+                                                    "2,05.12.2026 14:03,\"Tor;\"\"Nord\"\"\",'=1+1\r\n";
+}
+
+// The CSV's bytes: a byte order mark, the separator of the language, texts quoted where
+// needed, a formula defused, the date as the grid shows it.
+void TestPrint::csvBytes()
+{
+    QFETCH(int, language);
+    QFETCH(QByteArray, expected);
+    Texts texts;
+    texts.gLanguageOffset = qint16(language);
+    GridModel grid;
+    grid.rows = GridModel::makeRows(2);
+    grid.rows[1][12] = "Tor;\"Nord\"";
+    grid.rows[1][15] = "=1+1";
+    CsvExport::Table table{1, [&](int, int c) { return grid.rows[1][c]; }, {0, 2, 12, 15},
+                           {texts.ResText(5050), texts.ResText(5070), texts.ResText(5170),
+                            texts.ResText(5200)}};
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    QString error;
+    QVERIFY(CsvExport::write(out, table, CsvExport::separator(language), &error));
+    QCOMPARE(out.data(), expected);
 }
 
 QTEST_MAIN(TestPrint)

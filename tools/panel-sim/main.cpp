@@ -2,8 +2,10 @@
 // for tests, benchmarks and a demonstration without hardware.
 
 #include "PanelScenario.h"
-#include "PanelSimHost.h"
 #include "PanelSimulator.h"
+#ifdef Q_OS_UNIX
+#include "PanelSimHost.h"
+#endif
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -87,7 +89,9 @@ bool parseSite(const QString &text, int entries, int seed, QList<PanelScenario> 
 
 int main(int argc, char *argv[])
 {
+#ifdef Q_OS_UNIX
     PanelSimHost::blockStopSignals();
+#endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("qvr-panel-sim"));
 
@@ -302,6 +306,7 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+#ifdef Q_OS_UNIX
     // A real line has its own timing; the simulator then adds only the turnaround.
     const int deviceSpeed = s.timing.baud > 0 ? s.timing.baud : 9600;
     if (p.isSet(device))
@@ -330,4 +335,8 @@ int main(int argc, char *argv[])
     if (!ok)
         return fail(error);
     return 0;
+#else
+    return fail(QStringLiteral("serving a line needs pseudo-terminals or POSIX serial devices; "
+                               "on Windows only --write-scenario works"));
+#endif
 }

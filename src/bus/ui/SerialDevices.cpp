@@ -17,6 +17,7 @@ namespace qvr {
 
 namespace {
 
+#ifdef Q_OS_LINUX
 // "ttyUSB10" after "ttyUSB9": by the name without its trailing number, then the number.
 void sortNatural(QStringList &names)
 {
@@ -30,7 +31,6 @@ void sortNatural(QStringList &names)
               [&split](const QString &a, const QString &b) { return split(a) < split(b); });
 }
 
-#ifdef Q_OS_LINUX
 // A lock file names the process that holds the device; a dead process leaves a stale one.
 bool lockHeldByLiveProcess(const QString &lockFile)
 {
