@@ -20,13 +20,12 @@ bool SingleInstance::acquire()
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     m_lock = std::make_unique<QLockFile>(m_path);
     // Age alone never makes a lock stale: a program may run for days. Only a lock whose
-    // process is gone is taken over (QLockFile checks the process id and name).
+    // process is gone is taken over; tryLock does that itself (it checks the process id
+    // and name).
     m_lock->setStaleLockTime(0);
     if (m_lock->tryLock(0))
         return true;
     const QLockFile::LockError error = m_lock->error();
-    if (error == QLockFile::LockFailedError && m_lock->removeStaleLockFile() && m_lock->tryLock(0))
-        return true;
     m_lock.reset();
     // A lock that cannot be written at all (a read-only folder) says nothing about another
     // instance: starting unguarded is better than never starting.

@@ -36,8 +36,8 @@ void setError(QString *error, const QString &text)
 
 QString sqliteText(sqlite3 *db, const char *what)
 {
-    return QStringLiteral("%1: %2").arg(QString::fromUtf8(what),
-                                        QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory"));
+    return QStringLiteral("%1: %2").arg(
+        QString::fromUtf8(what), QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory"));
 }
 
 // Closes a connection opened here; a connection that refuses to close (an unfinalised
@@ -127,7 +127,8 @@ bool HistoryFileCopy::SameFile(const QString &a, const QString &b)
     const QFileInfo fa(a), fb(b);
     if (fa.exists() && fb.exists())
         return fa.canonicalFilePath().compare(fb.canonicalFilePath(), cs) == 0;
-    return QDir::cleanPath(fa.absoluteFilePath()).compare(QDir::cleanPath(fb.absoluteFilePath()), cs) == 0;
+    return QDir::cleanPath(fa.absoluteFilePath())
+               .compare(QDir::cleanPath(fb.absoluteFilePath()), cs) == 0;
 }
 
 QString HistoryFileCopy::SavingName(const QString &target)
@@ -156,9 +157,11 @@ bool HistoryFileCopy::BackupTo(sqlite3 *source, const QString &target, int appli
         RemoveDatabase(target);
         return false;
     }
-    // The copy is one self-contained file in rollback-journal mode.
-    bool ok = exec(dest, durable ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=OFF")
-              && runBackup(dest, source, error);
+    // The copy is one self-contained file in rollback-journal mode. Its header carries the
+    // id before the first page is copied: a half-written copy left by a killed program is
+    // known by it, since the copy's own first page reaches the disk only at the end.
+    bool ok = exec(dest, durable ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=OFF") &&
+              setApplicationId(dest, applicationId) && runBackup(dest, source, error);
     if (ok && !exec(dest, "PRAGMA journal_mode=DELETE")) {
         setError(error, sqliteText(dest, "journal mode"));
         ok = false;
@@ -315,8 +318,8 @@ bool HistoryFileCopy::SaveAtomically(sqlite3 *source, const QString &target, QSt
 bool HistoryFileCopy::flushToDisk(const QString &path, QString *error)
 {
     const QString native = QDir::toNativeSeparators(path);
-    HANDLE h = CreateFileW(reinterpret_cast<LPCWSTR>(native.utf16()), GENERIC_WRITE, FILE_SHARE_READ,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(reinterpret_cast<LPCWSTR>(native.utf16()), GENERIC_WRITE,
+                           FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         setError(error, QStringLiteral("%1 cannot be flushed").arg(path));
         return false;
@@ -351,14 +354,16 @@ bool HistoryFileCopy::flushToDisk(const QString &path, QString *error)
     const QByteArray name = QFile::encodeName(path);
     const int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
-        setError(error, QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        setError(error,
+                 QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
         return false;
     }
     const bool ok = ::fsync(fd) == 0;
     const int savedErrno = errno;
     ::close(fd);
     if (!ok)
-        setError(error, QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(savedErrno))));
+        setError(error, QStringLiteral("%1: %2").arg(
+                            path, QString::fromLocal8Bit(std::strerror(savedErrno))));
     return ok;
 }
 

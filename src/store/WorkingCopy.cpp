@@ -71,7 +71,9 @@ std::unique_ptr<WorkingCopy> WorkingCopy::Claim(const QString &first, const QStr
                 continue; // a live program holds it
         }
         const QFileInfo file(name);
-        if (file.isSymLink() || (file.exists() && !leftByCrash && !IsMarked(name)))
+        // An empty file holds nothing to lose: what a program killed while creating its
+        // copy leaves there before the first byte is written.
+        if (file.isSymLink() || (file.size() > 0 && !leftByCrash && !IsMarked(name)))
             continue; // the user's: never touched
         if (!HistoryFileCopy::RemoveDatabase(name))
             continue;

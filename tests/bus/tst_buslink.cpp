@@ -3,10 +3,10 @@
 #include "bus/BusLink.h"
 #include "bus/Frame.h"
 #include "bus/MemorySerialLine.h"
+#include "bus_helper.h"
 #include "core/TextTable.h"
 #include "core/VirtualClock.h"
 #include "decode/ReadoutState.h"
-#include "link_helper.h"
 
 #include <QFile>
 #include <QTest>
@@ -23,7 +23,7 @@ struct Rig
     LinkState state;
     LinkTestSettings settings;
     Texts texts;
-    LinkTestAsker asker;
+    test::FakeAsker asker;
     ReadoutState readout;
     BusLink link{line.host(), clock, timers, state, settings.store(), texts, asker};
     QStringList frames; // frames handed to the read-out, "address|command|param"
@@ -120,7 +120,7 @@ private slots:
         QVERIFY(!host.handshaking());
         QVERIFY(rig.state.gLogEnabled);
         QCOMPARE(rig.log(), QByteArray());
-        QVERIFY(rig.asker.messages.isEmpty());
+        QVERIFY(rig.asker.calls.isEmpty());
         // Opening an open port changes nothing.
         const int opens = host.openCount();
         QVERIFY(rig.open());
@@ -155,12 +155,9 @@ private slots:
         QCOMPARE(rig.state.gLogEnabled, opens);
         QCOMPARE(QFile::exists(rig.logPath()), opens);
         if (opens) {
-            QVERIFY(rig.asker.messages.isEmpty());
+            QVERIFY(rig.asker.calls.isEmpty());
         } else {
-            QCOMPARE(rig.asker.messages.size(), 1);
-            QCOMPARE(rig.asker.messages[0].text, rig.texts.ResText(30010));
-            QCOMPARE(rig.asker.messages[0].icon, Asker::Icon::None);
-            QCOMPARE(rig.asker.messages[0].buttons, Asker::Buttons::Ok);
+            QCOMPARE(rig.asker.messageTexts(), QStringList{rig.texts.ResText(30010)});
             QVERIFY(!rig.line.host().hasError());
         }
     }

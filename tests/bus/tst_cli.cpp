@@ -33,13 +33,30 @@ int historyRows(const QString &path, int panel = 0)
     QString error;
     std::unique_ptr<Database> db =
         Database::open(path, QString(), Database::Access::ReadOnly, &error);
-    if (!db)
-        return -2;
-    std::unique_ptr<Recordset> rs = db->openRecordset(
-        QStringLiteral("Select * From HISTORY") +
-            (panel ? QStringLiteral(" Where TableauAdresse=%1").arg(panel) : QString()),
-        &error);
+    std::unique_ptr<Recordset> rs =
+        db ? db->openRecordset(
+                 QStringLiteral("Select * From HISTORY") +
+                     (panel ? QStringLiteral(" Where TableauAdresse=%1").arg(panel) : QString()),
+                 &error)
+           : nullptr;
     return rs ? rs->recordCount() : -2;
+}
+
+// The mark in a file's header: a history file's, or a working copy's (which a later
+// working copy of the same name may delete as left over).
+int applicationId(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *st = nullptr;
+    int id = -1;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_prepare_v2(db, "PRAGMA application_id", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+        id = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return id;
 }
 
 QByteArray contents(const QString &path)
@@ -48,44 +65,80 @@ QByteArray contents(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// A settings file that makes `dir` the installation folder.
-QString settingsIn(const QTemporaryDir &dir)
-{
-    const QString settings = dir.filePath(QStringLiteral("settings.ini"));
-    QFile ini(settings);
-    if (ini.open(QIODevice::WriteOnly))
-        ini.write(QStringLiteral("[Installation]\nCurDir=%1\n").arg(dir.path()).toUtf8());
-    return settings;
-}
-
-// The simulated panel on a new pseudo-terminal; ends with the test row.
-class Panel
+// One read-out in its own folder, which holds the settings (the folder is the installation
+// folder), the bus log and "panel.his".
+class Run
 {
 public:
-    bool start(const QStringList &args)
+    Run()
     {
-        m_process.start(program("qvr-panel-sim"), args);
-        if (!m_process.waitForStarted(10000))
-            return false;
-        while (!m_process.canReadLine() && m_process.waitForReadyRead(10000)) {
-        }
-        m_path = QString::fromLocal8Bit(m_process.readLine()).trimmed();
-        return m_path.startsWith(QLatin1Char('/'));
+        settings = dir.filePath(QStringLiteral("settings.ini"));
+        QFile ini(settings);
+        if (ini.open(QIODevice::WriteOnly))
+            ini.write(QStringLiteral("[Installation]\nCurDir=%1\n").arg(dir.path()).toUtf8());
     }
-    QString path() const { return m_path; }
-    ~Panel()
+    ~Run()
     {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(5000))
-                m_process.kill();
-            m_process.waitForFinished(5000);
+        if (m_sim.state() != QProcess::NotRunning) {
+            m_sim.kill();
+            m_sim.waitForFinished(5000);
         }
+    }
+    QString path(const char *name) const { return dir.filePath(QLatin1String(name)); }
+
+    // Starts qvr-panel-sim with `panel` (none when empty) and the program's read-out with
+    // `options` (the port and, unless given, --file panel.his added); sends `signo` once
+    // the bus log shows `stopAt`. False when something of the test failed.
+    bool run(QStringList panel, QStringList options, const QByteArray &stopAt = {},
+             int signo = SIGINT)
+    {
+        QString port = QStringLiteral("/dev/null");
+        if (panel.value(0).startsWith(QLatin1String("panel "))) {
+            // A scenario file's text.
+            QFile scenario(path("panel.txt"));
+            if (!scenario.open(QIODevice::WriteOnly))
+                return false;
+            scenario.write(panel.first().toUtf8());
+            panel = QStringList{QStringLiteral("--scenario"), scenario.fileName()};
+        }
+        if (!panel.isEmpty()) {
+            m_sim.start(program("qvr-panel-sim"), panel);
+            while (m_sim.waitForReadyRead(10000) && !m_sim.canReadLine()) {
+            }
+            port = QString::fromLocal8Bit(m_sim.readLine()).trimmed();
+            if (!port.startsWith(QLatin1Char('/')))
+                return false;
+        }
+        if (!options.contains(QLatin1String("--file")))
+            options << QStringLiteral("--file") << path("panel.his");
+        QProcess cli;
+        cli.setProcessChannelMode(QProcess::MergedChannels);
+        // The program gets the signals' defaults whatever this test was started with.
+        cli.setChildProcessModifier([] {
+            std::signal(SIGINT, SIG_DFL);
+            std::signal(SIGTERM, SIG_DFL);
+        });
+        cli.start(program("qvr-history-cli"),
+                  QStringList{"readout", "--port", port, "--settings", settings} + options);
+        if (!stopAt.isEmpty() &&
+            (!QTest::qWaitFor([&] { return contents(path("logdata.txt")).contains(stopAt); },
+                              30000) ||
+             ::kill(pid_t(cli.processId()), signo) != 0))
+            return false;
+        if (!cli.waitForFinished(60000) || cli.exitStatus() != QProcess::NormalExit)
+            return false;
+        exitCode = cli.exitCode();
+        out = QString::fromLocal8Bit(cli.readAll());
+        return true;
     }
 
+    QTemporaryDir dir;
+    QString settings;
+    int exitCode = -1;
+    QString out;
+
 private:
-    QProcess m_process;
-    QString m_path;
+    QProcess m_sim;
 };
 
 } // namespace
@@ -108,88 +161,63 @@ private slots:
 
 void TestCli::readout_data()
 {
-    QTest::addColumn<QStringList>("panel");      // qvr-panel-sim options
-    QTest::addColumn<QStringList>("options");    // read-out options besides port and file
-    QTest::addColumn<int>("runs");               // read-outs of the same panel into the file
+    QTest::addColumn<QStringList>("panel");   // qvr-panel-sim options; none: no panel
+    QTest::addColumn<QStringList>("options"); // read-out options besides port and file
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("output");         // a line the program prints
-    QTest::addColumn<int>("rows");               // HISTORY rows after, -1: no file
+    QTest::addColumn<QString>("output"); // a line the program prints
+    QTest::addColumn<int>("rows");       // HISTORY rows after, -1: no file
 
     const QStringList zl{"--class", "ZL", "--address", "17", "--entries", "25", "--seed", "3"};
     QTest::newRow("direct, new file")
-        << zl << QStringList{"--connection", "USB", "--address", "17", "--lang", "en"} << 1 << 0
+        << zl << QStringList{"--connection", "USB", "--address", "17", "--lang", "en"} << 0
         << "Data transmission successful" << 25;
-    QTest::newRow("same panel twice: events not doubled")
-        << zl << QStringList{"--connection", "RS232", "--address", "17", "--lang", "de"} << 2 << 0
-        << "Daten erfolgreich ausgelesen" << 25;
-    QTest::newRow("bus with a master station")
-        << QStringList{"--class", "PV", "--address", "5", "--entries", "12", "--master", "100"}
-        << QStringList{"--connection", "int.", "--address", "5", "--baud", "9600", "--lang", "en"}
-        << 1 << 0 << "Data transmission successful" << 12;
     QTest::newRow("unsuitable panel")
         << QStringList{"--type", "XY", "--model", "1", "--address", "17"}
-        << QStringList{"--connection", "USB", "--address", "17", "--lang", "de"} << 1 << 3
+        << QStringList{"--connection", "RS232", "--address", "17", "--lang", "de"} << 3
         << "Fehler : Das Gerät mit der angegebenen Adresse ist nicht geeignet !" << -1;
-    QTest::newRow("no history")
-        << QStringList{"--class", "RQ", "--address", "2", "--entries", "0"}
-        << QStringList{"--connection", "USB", "--address", "2", "--lang", "en"} << 1 << 3
-        << "No history data available!" << -1;
+    QTest::newRow("master does not take the bus back")
+        << QStringList{"panel class=ZL address=17\nentry address=0 start=\"2026-03-05 12:00\"\n"
+                       "master address=100 poll=100 nevertakesback=1 queries=\":;101:MAST?\""}
+        << QStringList{"--connection", "int.", "--address", "17", "--baud", "9600", "--lang", "en"}
+        << 3 << "Data transmission successful" << 1;
     QTest::newRow("address out of range")
-        << zl << QStringList{"--connection", "USB", "--address", "100"} << 1 << 1
+        << QStringList{} << QStringList{"--connection", "USB", "--address", "100"} << 1
         << "qvr-history-cli readout" << -1;
     QTest::newRow("reversed range in a list")
-        << zl << QStringList{"--connection", "USB", "--address", "5,7-3"} << 1 << 1
+        << QStringList{} << QStringList{"--connection", "USB", "--address", "5,7-3"} << 1
         << "Invalid address list: 5,7-3" << -1;
     QTest::newRow("unknown connection")
-        << zl << QStringList{"--connection", "COM", "--address", "17"} << 1 << 1
+        << QStringList{} << QStringList{"--connection", "COM", "--address", "17"} << 1
         << "qvr-history-cli readout" << -1;
     // Told before the panel is read: the port is never opened.
     QTest::newRow("target folder missing")
-        << zl
-        << QStringList{"--connection", "USB", "--address", "17", "--file", "/nonexistent/panel.his"}
-        << 1 << 1 << "The folder does not exist or cannot be written to." << -1;
+        << QStringList{}
+        << QStringList{"--connection", "USB", "--address", "17", "--file", "/nonexistent/p.his"}
+        << 1 << "The folder does not exist or cannot be written to." << -1;
 }
 
 void TestCli::readout()
 {
     QFETCH(QStringList, panel);
     QFETCH(QStringList, options);
-    QFETCH(int, runs);
     QFETCH(int, exitCode);
     QFETCH(QString, output);
     QFETCH(int, rows);
 
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString settings = settingsIn(dir);
-    const QString file = dir.filePath(QStringLiteral("panel.his"));
-
-    for (int run = 0; run < runs; ++run) {
-        Panel sim;
-        QVERIFY(sim.start(panel));
-        QProcess cli;
-        cli.setProcessChannelMode(QProcess::MergedChannels);
-        cli.start(program("qvr-history-cli"),
-                  QStringList{"readout", "--port", sim.path(), "--settings", settings} +
-                      (options.contains("--file") ? QStringList() : QStringList{"--file", file}) +
-                      options);
-        QVERIFY(cli.waitForFinished(60000));
-        const QString out = QString::fromLocal8Bit(cli.readAll());
-        QVERIFY2(cli.exitStatus() == QProcess::NormalExit, qPrintable(out));
-        QVERIFY2(cli.exitCode() == exitCode, qPrintable(out));
-        QVERIFY2(out.contains(output), qPrintable(out));
-    }
-    QCOMPARE(historyRows(file), rows);
+    Run r;
+    QVERIFY(r.run(panel, options));
+    QVERIFY2(r.exitCode == exitCode && r.out.contains(output), qPrintable(r.out));
+    QCOMPARE(historyRows(r.path("panel.his")), rows);
     // The bus log lies in the installation folder whenever the port was opened.
-    QCOMPARE(QFile::exists(dir.filePath(QStringLiteral("logdata.txt"))), exitCode != 1);
+    QCOMPARE(QFile::exists(r.path("logdata.txt")), exitCode != 1);
     // No working copy is left behind.
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("panel.tmp"))));
+    QVERIFY(!QFile::exists(r.path("panel.tmp")));
 }
 
 void TestCli::failedSaveKeepsWorkingCopy()
 {
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("panel.his"));
+    Run r;
+    const QString file = r.path("panel.his");
     {
         StoreState store;
         QVERIFY(HistorySchema::CreateHistoryDatabase(store, file));
@@ -200,20 +228,13 @@ void TestCli::failedSaveKeepsWorkingCopy()
     QVERIFY(sqlite3_open(QFile::encodeName(file).constData(), &other) == SQLITE_OK);
     QVERIFY(sqlite3_exec(other, "BEGIN IMMEDIATE; DELETE FROM LumoHistory", nullptr, nullptr,
                          nullptr) == SQLITE_OK);
-    Panel sim;
-    QVERIFY(sim.start({"--class", "ZL", "--address", "17", "--entries", "25"}));
-    QProcess cli;
-    cli.setProcessChannelMode(QProcess::MergedChannels);
-    cli.start(program("qvr-history-cli"),
-              {"readout", "--port", sim.path(), "--connection", "USB", "--address", "17", "--lang",
-               "en", "--file", file, "--settings", settingsIn(dir)});
-    QVERIFY(cli.waitForFinished(60000));
-    const QString out = QString::fromLocal8Bit(cli.readAll());
-    QVERIFY2(cli.exitCode() == 1 && out.contains("in use by another program"), qPrintable(out));
+    QVERIFY(r.run({"--class", "ZL", "--address", "17", "--entries", "25"},
+                  {"--connection", "USB", "--address", "17", "--lang", "en"}));
+    QVERIFY2(r.exitCode == 1 && r.out.contains("in use by another program"), qPrintable(r.out));
     // The working copy stays with every event, and the message says where it is.
-    const QString work = dir.filePath(QStringLiteral("panel.tmp"));
-    QVERIFY2(out.contains("Working copy: " + work), qPrintable(out));
-    QCOMPARE(historyRows(work), 25);
+    QVERIFY2(r.out.contains("Working copy: " + r.path("panel.tmp")), qPrintable(r.out));
+    QCOMPARE(historyRows(r.path("panel.tmp")), 25);
+    QCOMPARE(applicationId(r.path("panel.tmp")), Database::kApplicationId);
     QVERIFY(sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr) == SQLITE_OK);
     sqlite3_close(other);
     QCOMPARE(historyRows(file), 0);
@@ -231,42 +252,22 @@ void TestCli::interrupted_data()
 void TestCli::interrupted()
 {
     QFETCH(int, signo);
-    QTemporaryDir dir;
-    const QString settings = settingsIn(dir);
-    const QString file = dir.filePath(QStringLiteral("panel.his"));
+    Run r;
     {
         StoreState store;
-        QString error;
-        QVERIFY2(HistorySchema::CreateHistoryDatabase(store, file, &error), qPrintable(error));
+        QVERIFY(HistorySchema::CreateHistoryDatabase(store, r.path("panel.his")));
     }
-    const QByteArray before = contents(file);
-    const QString log = dir.filePath(QStringLiteral("logdata.txt"));
-
-    Panel sim;
-    QVERIFY(sim.start({"--class", "ZL", "--address", "17", "--entries", "300", "--master", "100"}));
-    QProcess cli;
-    cli.setProcessChannelMode(QProcess::MergedChannels);
-    // The program gets the signals' defaults whatever this test was started with.
-    cli.setChildProcessModifier([] {
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
-    });
-    cli.start(program("qvr-history-cli"),
-              {"readout", "--port", sim.path(), "--file", file, "--settings", settings,
-               "--connection", "int.", "--address", "17", "--baud", "9600", "--lang", "en"});
-    QTRY_VERIFY_WITH_TIMEOUT(contents(log).contains(":;017:LCDRH 005"), 30000);
-    QVERIFY(::kill(pid_t(cli.processId()), signo) == 0);
-    QVERIFY(cli.waitForFinished(20000));
-    const QString out = QString::fromLocal8Bit(cli.readAll());
-    QVERIFY2(cli.exitStatus() == QProcess::NormalExit && cli.exitCode() == 128 + signo,
-             qPrintable(out));
-    QVERIFY2(out.contains("Read-out stopped"), qPrintable(out));
-    QCOMPARE(contents(file), before);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+    const QByteArray before = contents(r.path("panel.his"));
+    QVERIFY(r.run({"--class", "ZL", "--address", "17", "--entries", "300", "--master", "100"},
+                  {"--connection", "int.", "--address", "17", "--baud", "9600", "--lang", "en"},
+                  ":;017:LCDRH 005", signo));
+    QVERIFY2(r.exitCode == 128 + signo && r.out.contains("Read-out stopped"), qPrintable(r.out));
+    QCOMPARE(contents(r.path("panel.his")), before);
+    QCOMPARE(QDir(r.dir.path()).entryList(QDir::Files),
              (QStringList{"logdata.txt", "panel.his", "settings.ini"}));
     // The panel's transfer was closed, and the master answered the return and got the
     // acknowledgment.
-    const QByteArray sent = contents(log);
+    const QByteArray sent = contents(r.path("logdata.txt"));
     QVERIFY2(sent.contains("-----> :;017:LCDST&") && sent.contains("<- ::100:MAST 1&") &&
                  sent.contains("-----> ::101:&"),
              sent.right(400).constData());
@@ -276,7 +277,7 @@ void TestCli::site_data()
 {
     QTest::addColumn<QString>("site");      // the simulated panels
     QTest::addColumn<QString>("addresses"); // the list read out
-    QTest::addColumn<QString>("stopAt");    // SIGINT once the bus log shows this
+    QTest::addColumn<QByteArray>("stopAt"); // SIGINT once the bus log shows this
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QStringList>("output");
     QTest::addColumn<QList<int>>("rows"); // HISTORY rows of the panels at 3, 5 and 17
@@ -284,16 +285,14 @@ void TestCli::site_data()
 
     QTest::newRow("three classes and a silent address")
         << "3:ZL,5:PV,17:RQ"
-        << "3-5,17"
-        << "" << 3
+        << "3-5,17" << QByteArray() << 3
         << QStringList{"Panel 4 of 4, address 17", "Address 3 (ZL 2900): 6 entries read",
                        "Address 4: The device is not responding! Please try again.",
                        "Address 5 (PV 370): 6 entries read", "Address 17 (RQ 6150): 6 entries read"}
         << QList<int>{6, 6, 6} << 4;
     QTest::newRow("stopped during the second panel")
         << "3:ZL,5:PV:300,17:RQ"
-        << "3,5,17"
-        << ":;005:LCDRH 003" << 130
+        << "3,5,17" << QByteArray(":;005:LCDRH 003") << 130
         << QStringList{"Address 3 (ZL 2900): 6 entries read", "Address 5: stopped, nothing kept",
                        "Address 17: not read", "the panels read before have been saved"}
         << QList<int>{6, 0, 0} << 2;
@@ -305,41 +304,28 @@ void TestCli::site()
 {
     QFETCH(QString, site);
     QFETCH(QString, addresses);
-    QFETCH(QString, stopAt);
+    QFETCH(QByteArray, stopAt);
     QFETCH(int, exitCode);
     QFETCH(QStringList, output);
     QFETCH(QList<int>, rows);
     QFETCH(int, takeovers);
 
-    QTemporaryDir dir;
-    const QString settings = settingsIn(dir);
-    const QString file = dir.filePath(QStringLiteral("site.his"));
-    const QString log = dir.filePath(QStringLiteral("logdata.txt"));
-    Panel sim;
-    QVERIFY(sim.start({"--site", site, "--entries", "6", "--master", "100"}));
-    QProcess cli;
-    cli.setProcessChannelMode(QProcess::MergedChannels);
-    cli.setChildProcessModifier([] { std::signal(SIGINT, SIG_DFL); });
-    cli.start(program("qvr-history-cli"),
-              {"readout", "--port", sim.path(), "--file", file, "--settings", settings,
-               "--connection", "int.", "--address", addresses, "--baud", "9600", "--lang", "en"});
-    if (!stopAt.isEmpty()) {
-        QTRY_VERIFY_WITH_TIMEOUT(contents(log).contains(stopAt.toLatin1()), 30000);
-        QVERIFY(::kill(pid_t(cli.processId()), SIGINT) == 0);
-    }
-    QVERIFY(cli.waitForFinished(60000));
-    const QString out = QString::fromLocal8Bit(cli.readAll());
-    QVERIFY2(cli.exitStatus() == QProcess::NormalExit && cli.exitCode() == exitCode,
-             qPrintable(out));
+    Run r;
+    QVERIFY(
+        r.run({"--site", site, "--entries", "6", "--master", "100"},
+              {"--connection", "int.", "--address", addresses, "--baud", "9600", "--lang", "en"},
+              stopAt));
+    QVERIFY2(r.exitCode == exitCode, qPrintable(r.out));
     for (const QString &line : output)
-        QVERIFY2(out.contains(line), qPrintable(out));
+        QVERIFY2(r.out.contains(line), qPrintable(r.out));
+    const QString file = r.path("panel.his");
     QCOMPARE((QList<int>{historyRows(file, 3), historyRows(file, 5), historyRows(file, 17)}), rows);
     QCOMPARE(historyRows(file), rows[0] + rows[1] + rows[2]);
     // Between two panels the master's query to the PC went unanswered once, so the
     // master polled round again before the PC took the bus for the next panel.
     int panels = 0;
     int queries = 0;
-    for (const QByteArray &line : contents(log).split('\n')) {
+    for (const QByteArray &line : contents(r.path("logdata.txt")).split('\n')) {
         if (line.startsWith("<- :;101:MAST?")) {
             ++queries;
         } else if (line.startsWith("-----> ::101:MAST 1&")) {
@@ -374,7 +360,8 @@ void TestCli::exportCsv()
     QFETCH(QString, where);
     QFETCH(int, exitCode);
     QFETCH(QByteArray, csv);
-    QTemporaryDir dir;
+    Run r;
+    const QTemporaryDir &dir = r.dir;
     const QString file = dir.filePath(QStringLiteral("site.his"));
     const QString out = dir.filePath(QStringLiteral("site.csv"));
     {
@@ -390,7 +377,7 @@ void TestCli::exportCsv()
     cli.setProcessEnvironment(env);
     cli.setProcessChannelMode(QProcess::MergedChannels);
     cli.start(program("qvr-history-cli"), {"export", "--file", file, "--csv", out, "--where", where,
-                                           "--lang", "de", "--settings", settingsIn(dir)});
+                                           "--lang", "de", "--settings", r.settings});
     QVERIFY(cli.waitForFinished(60000));
     const QString said = QString::fromLocal8Bit(cli.readAll());
     QVERIFY2(cli.exitCode() == exitCode, qPrintable(said));

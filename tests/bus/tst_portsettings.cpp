@@ -3,8 +3,8 @@
 #include "bus/MemorySerialLine.h"
 #include "bus/PortNames.h"
 #include "bus/QtSerialPortAdapter.h"
+#include "bus_helper.h"
 #include "core/VirtualClock.h"
-#include "link_helper.h"
 
 #include <QTest>
 

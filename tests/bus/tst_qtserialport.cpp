@@ -3,9 +3,9 @@
 #include "bus/BusLink.h"
 #include "bus/Frame.h"
 #include "bus/QtSerialPortAdapter.h"
+#include "bus_helper.h"
 #include "core/QtClock.h"
 #include "core/TextTable.h"
-#include "link_helper.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -110,7 +110,7 @@ private slots:
         BusTimers timers(clock);
         LinkState state;
         Texts texts;
-        LinkTestAsker asker;
+        test::FakeAsker asker;
         BusLink link(port, clock, timers, state, settings.store(), texts, asker);
         link.setAppPath(settings.folder());
         QStringList frames;
@@ -123,7 +123,7 @@ private slots:
         bool failed = true;
         link.OpenBusPort(failed);
         QVERIFY2(!failed, qPrintable(port.errorString()));
-        QVERIFY(asker.messages.isEmpty());
+        QVERIFY(asker.calls.isEmpty());
         QCOMPARE(port.device(), panel.slavePath());
 
         link.SendNewFrame(QStringLiteral(":;001:IDNM? 1"));

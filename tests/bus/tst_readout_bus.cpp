@@ -1,6 +1,6 @@
 #include "bus/BusSearch.h"
 #include "bus/SiteReadout.h"
-#include "readout_helper.h"
+#include "bus_helper.h"
 
 #include <QTest>
 
@@ -11,15 +11,6 @@ namespace {
 const QString kPanel = QStringLiteral("panel class=ZL address=17\n"
                                       "entry address=0 start=\"2026-03-05 12:00\"\n");
 const QString kMaster = QStringLiteral("master address=100 poll=100 window=100 release=5 ");
-
-PanelScenario scenario(const QString &text)
-{
-    QString error;
-    PanelScenario s = PanelScenario::parse(text, &error);
-    if (!error.isEmpty())
-        qWarning("%s", qPrintable(error));
-    return s;
-}
 
 int countOf(const QByteArray &haystack, const char *needle)
 {
@@ -43,6 +34,8 @@ private slots:
     void stop();
     void search_data();
     void search();
+    void site_data();
+    void site();
 };
 
 void TestReadoutBus::takeover_data()
@@ -60,31 +53,32 @@ void TestReadoutBus::takeover_data()
     const QStringList handBack{QStringLiteral(":;017:LCDST"), QStringLiteral(":;100:MAST? 101"),
                                QStringLiteral("::101:")};
     QTest::newRow("master releases and takes back")
-        << kPanel + kMaster + "queries=\":;101:MAST?\"\n" << "int." << identify << handBack << 1
-        << QList<int>{} << true;
+        << kPanel + kMaster + "queries=\":;101:MAST?\"\n"
+        << "int." << identify << handBack << 1 << QList<int>{} << true;
     QTest::newRow("queries to others or as answers are not answered")
-        << kPanel + kMaster + "queries=\":;102:MAST?|::101:MAST?|:;101:MAST?\"\n" << "ext."
-        << identify << handBack << 1 << QList<int>{} << true;
+        << kPanel + kMaster + "queries=\":;102:MAST?|::101:MAST?|:;101:MAST?\"\n"
+        << "ext." << identify << handBack << 1 << QList<int>{} << true;
     QTest::newRow("no query for the PC in 30 s")
-        << kPanel + kMaster + "queries=\":;102:MAST?|::101:MAST?\"\n" << "int." << QStringList{}
-        << QStringList{} << 0 << QList<int>{30030} << false;
+        << kPanel + kMaster + "queries=\":;102:MAST?|::101:MAST?\"\n"
+        << "int." << QStringList{} << QStringList{} << 0 << QList<int>{30030} << false;
     QTest::newRow("master never releases")
-        << kPanel + kMaster + "queries=\":;101:MAST?\" neverreleases=1\n" << "int."
-        << QStringList{QStringLiteral("::101:MAST 1"), QStringLiteral("::101:MAST 1")}
+        << kPanel + kMaster + "queries=\":;101:MAST?\" neverreleases=1\n"
+        << "int." << QStringList{QStringLiteral("::101:MAST 1"), QStringLiteral("::101:MAST 1")}
         << QStringList{QStringLiteral("::101:MAST 1")} << -1 << QList<int>{30030} << false;
     // The failed return is reported, then the read-out ends as its end reason says.
     QTest::newRow("master never takes back")
-        << kPanel + kMaster + "queries=\":;101:MAST?\" nevertakesback=1\n" << "int." << identify
-        << QStringList(5, QStringLiteral(":;100:MAST? 101")) << 1 << QList<int>{30040} << true;
+        << kPanel + kMaster + "queries=\":;101:MAST?\" nevertakesback=1\n"
+        << "int." << identify << QStringList(5, QStringLiteral(":;100:MAST? 101")) << 1
+        << QList<int>{30040} << true;
     QTest::newRow("unsuitable panel, master never takes back")
-        << kPanel + "panel type=XY model=1\n" + kMaster
-               + "queries=\":;101:MAST?\" nevertakesback=1\n"
+        << kPanel + "panel type=XY model=1\n" + kMaster +
+               "queries=\":;101:MAST?\" nevertakesback=1\n"
         << "int." << identify << QStringList(5, QStringLiteral(":;100:MAST? 101")) << 1
         << QList<int>{30040, 30100} << false;
     QTest::newRow("direct connection: no master exchange")
-        << kPanel + kMaster + "queries=\":;101:MAST?\"\n" << "USB"
-        << QStringList{QStringLiteral(":;017:IDNM? 1")} << QStringList{QStringLiteral(":;017:LCDST")}
-        << 0 << QList<int>{} << true;
+        << kPanel + kMaster + "queries=\":;101:MAST?\"\n"
+        << "USB" << QStringList{QStringLiteral(":;017:IDNM? 1")}
+        << QStringList{QStringLiteral(":;017:LCDST")} << 0 << QList<int>{} << true;
 }
 
 void TestReadoutBus::takeover()
@@ -97,7 +91,7 @@ void TestReadoutBus::takeover()
     QFETCH(QList<int>, messages);
     QFETCH(bool, success);
 
-    const PanelScenario s = ::scenario(scenario);
+    const PanelScenario s = scenarioOf(scenario);
     ReadoutRig rig(s, connection, QStringLiteral("9600"), true);
     QVERIFY2(rig.ready, qPrintable(rig.error));
     QVERIFY(rig.run(17));
@@ -127,15 +121,10 @@ void TestReadoutBus::takeover()
 // listens for its next query.
 void TestReadoutBus::mastAnswerWindow()
 {
-    ReadoutRig rig(scenario(kPanel + kMaster + "queries=\":;101:MAST?\" neverreleases=1\n"),
+    ReadoutRig rig(scenarioOf(kPanel + kMaster + "queries=\":;101:MAST?\" neverreleases=1\n"),
                    QStringLiteral("int."), QStringLiteral("9600"), true);
     QVERIFY2(rig.ready, qPrintable(rig.error));
-    bool failed = false;
-    rig.link->OpenBusPort(failed);
-    QVERIFY(!failed);
-    rig.driver = std::make_unique<PanelSimDriver>(*rig.sim, rig.line.device(), rig.clock);
-    rig.readout.gDeviceAddress = 17;
-    QVERIFY(rig.engine->StartReadout());
+    QVERIFY(rig.start(17));
     QVERIFY(rig.clock.runUntil([&] { return rig.line.host().written().contains("::101:MAST 1"); },
                                5000));
     QCOMPARE(rig.readout.gBusStage, quint8(2));
@@ -151,17 +140,11 @@ void TestReadoutBus::mastAnswerWindow()
 // baud with RTS and DTR on.
 void TestReadoutBus::silentBus()
 {
-    ReadoutRig rig(scenario(kPanel), QStringLiteral("int."), QStringLiteral("57600"), true);
+    ReadoutRig rig(scenarioOf(kPanel), QStringLiteral("int."), QStringLiteral("57600"), true);
     QVERIFY2(rig.ready, qPrintable(rig.error));
-    bool failed = false;
-    rig.link->OpenBusPort(failed);
-    QVERIFY(!failed);
-    rig.driver = std::make_unique<PanelSimDriver>(*rig.sim, rig.line.device(), rig.clock);
-    rig.readout.gDeviceAddress = 17;
-    const qint64 start = rig.clock.nowMs();
-    QVERIFY(rig.engine->StartReadout());
+    QVERIFY(rig.start(17));
     QVERIFY(rig.clock.runUntil([&] { return !rig.line.host().written().isEmpty(); }, 20000));
-    const qint64 at = rig.clock.nowMs() - start;
+    const qint64 at = rig.clock.nowMs() - rig.startedAt;
     QVERIFY2(at >= 8000 && at < 8100, qPrintable(QString::number(at)));
     QVERIFY(rig.line.host().written().startsWith(":;017:IDNM? 1"));
     QCOMPARE(rig.line.host().settings(), QStringLiteral("57600,E,7,1"));
@@ -178,12 +161,13 @@ void TestReadoutBus::silentPanel_data()
     QTest::addColumn<QString>("connection");
     QTest::addColumn<QStringList>("last");
 
-    QTest::newRow("direct") << kPanel + "fault kind=silent command=IDNM?\n" << "USB"
-                            << QStringList{QStringLiteral(":;017:IDNM? 1")};
+    QTest::newRow("direct") << kPanel + "fault kind=silent command=IDNM?\n"
+                            << "USB" << QStringList{QStringLiteral(":;017:IDNM? 1")};
     QTest::newRow("master gets the bus back")
         << kPanel + kMaster + "queries=\":;101:MAST?\"\nfault kind=silent command=IDNM?\n"
-        << "int." << QStringList{QStringLiteral(":;017:IDNM? 1"), QStringLiteral(":;100:MAST? 101"),
-                                 QStringLiteral("::101:")};
+        << "int."
+        << QStringList{QStringLiteral(":;017:IDNM? 1"), QStringLiteral(":;100:MAST? 101"),
+                       QStringLiteral("::101:")};
 }
 
 // A request goes out five times, one second apart; then the read-out gives up with
@@ -194,14 +178,9 @@ void TestReadoutBus::silentPanel()
     QFETCH(QString, connection);
     QFETCH(QStringList, last);
 
-    ReadoutRig rig(::scenario(scenario), connection, QStringLiteral("9600"), true);
+    ReadoutRig rig(scenarioOf(scenario), connection, QStringLiteral("9600"), true);
     QVERIFY2(rig.ready, qPrintable(rig.error));
-    bool failed = false;
-    rig.link->OpenBusPort(failed);
-    QVERIFY(!failed);
-    rig.driver = std::make_unique<PanelSimDriver>(*rig.sim, rig.line.device(), rig.clock);
-    rig.readout.gDeviceAddress = 17;
-    QVERIFY(rig.engine->StartReadout());
+    QVERIFY(rig.start(17));
 
     QList<qint64> sendTimes;
     for (int n = 1; n <= 5; ++n) {
@@ -232,29 +211,30 @@ void TestReadoutBus::stop_data()
     QTest::addColumn<QList<int>>("messages");
     QTest::addColumn<bool>("masterHasBus"); // the master station polls again
 
+    const QString bus = QStringLiteral("int."), usb = QStringLiteral("USB");
     const QString panel = QStringLiteral("panel class=ZL address=17\ngenerate count=10 seed=3\n");
-    const QString master = panel + kMaster + "queries=\":;101:MAST?\"";
+    const QString master = panel + kMaster + "queries=\":;101:MAST?\"\n";
     const QString lcdst = QStringLiteral(":;017:LCDST");
     const QString mastBack = QStringLiteral(":;100:MAST? 101");
     const QString ack = QStringLiteral("::101:");
-    QTest::newRow("listening") << master + "\n" << "int." << "listening" << QStringList{} << 0
-                               << QList<int>{} << true;
-    QTest::newRow("answered the master's query") << master + "\n" << "int." << "answered"
-                                                 << QStringList{mastBack, ack} << 0
-                                                 << QList<int>{} << true;
-    QTest::newRow("after the takeover") << master + "\n" << "int." << "takeover"
-                                        << QStringList{mastBack, ack} << 0 << QList<int>{} << true;
-    QTest::newRow("mid-transfer") << master + "\n" << "ext." << "transfer"
+    QTest::newRow("listening") << master << bus << "listening" << QStringList{} << 0 << QList<int>{}
+                               << true;
+    QTest::newRow("answered the master's query")
+        << master << bus << "answered" << QStringList{mastBack, ack} << 0 << QList<int>{} << true;
+    QTest::newRow("after the takeover")
+        << master << bus << "takeover" << QStringList{mastBack, ack} << 0 << QList<int>{} << true;
+    QTest::newRow("mid-transfer") << master << QStringLiteral("ext.") << "transfer"
                                   << QStringList{lcdst, mastBack, ack} << 0 << QList<int>{} << true;
-    QTest::newRow("mid-transfer, direct") << panel << "USB" << "transfer" << QStringList{lcdst}
-                                          << 0 << QList<int>{} << false;
+    QTest::newRow("mid-transfer, direct")
+        << panel << usb << "transfer" << QStringList{lcdst} << 0 << QList<int>{} << false;
     // Bounded: two tries of the return, then the port closes all the same.
     QTest::newRow("mid-transfer, master never takes back")
-        << master + " nevertakesback=1\n" << "int." << "transfer"
-        << QStringList{lcdst, mastBack, mastBack} << 0 << QList<int>{30040} << false;
+        << master.chopped(1) + " nevertakesback=1\n"
+        << bus << "transfer" << QStringList{lcdst, mastBack, mastBack} << 0 << QList<int>{30040}
+        << false;
     // The end goes on to its merge; the stop is answered after it.
-    QTest::newRow("during the end") << master + "\n" << "int." << "end" << QStringList{} << 10
-                                    << QList<int>{} << true;
+    QTest::newRow("during the end")
+        << master << bus << "end" << QStringList{} << 10 << QList<int>{} << true;
 }
 
 // A read-out stopped from outside hands the panel and the bus back and merges nothing.
@@ -268,14 +248,9 @@ void TestReadoutBus::stop()
     QFETCH(QList<int>, messages);
     QFETCH(bool, masterHasBus);
 
-    ReadoutRig rig(::scenario(scenario), connection, QStringLiteral("9600"), true);
+    ReadoutRig rig(scenarioOf(scenario), connection, QStringLiteral("9600"), true);
     QVERIFY2(rig.ready, qPrintable(rig.error));
-    bool failed = false;
-    rig.link->OpenBusPort(failed);
-    QVERIFY(!failed);
-    rig.driver = std::make_unique<PanelSimDriver>(*rig.sim, rig.line.device(), rig.clock);
-    rig.readout.gDeviceAddress = 17;
-    QVERIFY(rig.engine->StartReadout());
+    QVERIFY(rig.start(17));
 
     const ReadoutState &r = rig.readout;
     const std::function<bool()> due = [&] {
@@ -329,6 +304,8 @@ void TestReadoutBus::search_data()
     // rounded up to whole milliseconds.
     QTest::newRow("9600, answer inside the window") << "9600" << 40 << "ZL 2900" << QList<int>{2};
     QTest::newRow("9600, answer just after it") << "9600" << 43 << "ZL 2900" << QList<int>{};
+    // Arrives while the next address is asked: not that address's answer.
+    QTest::newRow("9600, answer in the next window") << "9600" << 70 << "ZL 2900" << QList<int>{};
     QTest::newRow("57600, inside") << "57600" << 29 << "RQ 370" << QList<int>{2};
     QTest::newRow("57600, just after") << "57600" << 32 << "RQ 370" << QList<int>{};
     QTest::newRow("not a supported panel") << "9600" << 0 << "ZL 9999" << QList<int>{};
@@ -345,9 +322,9 @@ void TestReadoutBus::search()
 
     const QStringList id = panel.split(' ');
     ReadoutRig rig(
-        scenario(QStringLiteral("panel class=ZL address=2 type=%1 model=%2\n").arg(id[0], id[1]) +
-                 kMaster + "queries=\":;101:MAST?\"\n" +
-                 QStringLiteral("timing turnaround=%1\n").arg(turnaround)),
+        scenarioOf(QStringLiteral("panel class=ZL address=2 type=%1 model=%2\n").arg(id[0], id[1]) +
+                   kMaster + "queries=\":;101:MAST?\"\n" +
+                   QStringLiteral("timing turnaround=%1\n").arg(turnaround)),
         QStringLiteral("int."), baud, true);
     QVERIFY2(rig.ready, qPrintable(rig.error));
     bool failed = false;
@@ -376,6 +353,49 @@ void TestReadoutBus::search()
     QVERIFY(rig.sim->masterHoldsBus());
     const qint64 held = rig.sim->stats().masterReleasedMs;
     QVERIFY2(held > 0 && held < 20000, qPrintable(QString::number(held)));
+    QVERIFY(!rig.line.host().isOpen());
+}
+
+void TestReadoutBus::site_data()
+{
+    QTest::addColumn<QString>("master");
+    QTest::addColumn<QList<int>>("messages"); // of the panels at 17 and 5; -1: not read
+    QTest::addColumn<int>("history");
+    QTest::newRow("master never releases: the site ends")
+        << "neverreleases=1" << QList<int>{30030, -1} << 0;
+    QTest::newRow("master never takes back: noted, the next panel is read")
+        << "nevertakesback=1" << QList<int>{30040, 0} << 2;
+}
+
+// Two panels read as a site on the virtual clock: a master that never lets the PC have the
+// bus ends the site, one that does not take it back only leaves a note.
+void TestReadoutBus::site()
+{
+    QFETCH(QString, master);
+    QFETCH(QList<int>, messages);
+    QFETCH(int, history);
+
+    ReadoutRig rig(scenarioOf(kPanel + kMaster + "queries=\":;101:MAST?\" " + master + "\n"),
+                   QStringLiteral("int."), QStringLiteral("57600"), true);
+    QVERIFY2(rig.ready, qPrintable(rig.error));
+    rig.sim->addPanel(scenarioOf(QString(kPanel).replace("address=17", "address=5")));
+    rig.driver = std::make_unique<PanelSimDriver>(*rig.sim, rig.line.device(), rig.clock);
+    struct Observer : SiteObserver
+    {
+        bool over = false;
+        void panelStarted(int, int, int) override {}
+        void siteFinished() override { over = true; }
+    } observer;
+    SiteReadout site(*rig.link, rig.readout, rig.store, rig.texts, rig.clock, rig.presenter,
+                     observer);
+    site.start({17, 5});
+    QVERIFY(rig.clock.runUntil([&] { return observer.over; }, 600000));
+    QList<int> got;
+    for (const SiteReadout::PanelResult &r : site.results())
+        got << (r.state == SiteReadout::PanelResult::State::NotRead ? -1 : r.message);
+    QCOMPARE(got, messages);
+    QCOMPARE(rig.addresses(HistorySchema::HISTORY).size(), history);
+    QCOMPARE(site.summary().value(0).contains(rig.texts.ResText(30040)), messages[0] == 30040);
     QVERIFY(!rig.line.host().isOpen());
 }
 

@@ -103,28 +103,6 @@ private slots:
         QCOMPARE(feed(parser, input), expected);
     }
 
-    // Where the parser stands after a prefix: a bad address is refused at once, not at
-    // the end of the frame.
-    void stateAfter_data()
-    {
-        QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<int>("state");
-        QTest::newRow("address from 300 refused at its first digit") << QByteArray(":;3") << 0;
-        QTest::newRow("letter in the address") << QByteArray(":;0A") << 0;
-        QTest::newRow("address digits") << QByteArray(":;01") << 4;
-        QTest::newRow("command") << QByteArray(":;001:ID") << 8;
-        QTest::newRow("four checksum characters") << QByteArray(":;001:IDNM? 1&xxyy") << 204;
-        QTest::newRow("anything but a colon first") << QByteArray(";001") << 0;
-    }
-    void stateAfter()
-    {
-        QFETCH(QByteArray, input);
-        QFETCH(int, state);
-        RxParser parser;
-        feed(parser, input);
-        QCOMPARE(int(parser.gRxState), state);
-    }
-
     // Random noise with valid frames mixed in: each frame comes out exactly once, in
     // order, and nothing else does.
     void garbageWithFramesMixedIn()

@@ -13,36 +13,6 @@
 
 namespace qvr::test {
 
-Asker::Answer ScriptedAsker::message(const QString &text, const QString &, Icon icon,
-                                     Buttons buttons, bool systemModal)
-{
-    calls.append({QStringLiteral("message"), text, icon, buttons, systemModal});
-    if (!answers.isEmpty())
-        return answers.takeFirst();
-    return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
-}
-
-QString ScriptedAsker::openFileName(const QString &title, const QString &, const QString &)
-{
-    calls.append({QStringLiteral("open"), title});
-    return openNames.isEmpty() ? QString() : openNames.takeFirst();
-}
-
-QString ScriptedAsker::saveFileName(const QString &title, const QString &, const QString &,
-                                    const QString &)
-{
-    calls.append({QStringLiteral("save"), title});
-    return saveNames.isEmpty() ? QString() : saveNames.takeFirst();
-}
-
-QStringList ScriptedAsker::messageTexts() const
-{
-    QStringList out;
-    for (const Call &c : calls)
-        out << (c.kind == QLatin1String("message") ? c.text : c.kind);
-    return out;
-}
-
 ModalHandler::ModalHandler(std::function<void(QWidget *)> handler) : m_handler(std::move(handler))
 {
     m_timer.setInterval(10);
@@ -58,42 +28,33 @@ ModalHandler::ModalHandler(std::function<void(QWidget *)> handler) : m_handler(s
     m_timer.start();
 }
 
-ModalHandler::~ModalHandler() = default;
-
-ShellFixture::ShellFixture()
+ShellFixture::ShellFixture(const QString &ini)
 {
-    writeSettings(QString());
+    writeSettings(ini);
 }
 
-ShellFixture::~ShellFixture()
-{
-    destroyWindow();
-}
-
-void ShellFixture::writeSettings(const QString &extraIni)
+void ShellFixture::writeSettings(const QString &ini)
 {
     QFile f(path(QStringLiteral("settings.ini")));
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         qFatal("cannot write the settings file");
-    f.write(("[Installation]\nCurDir=" + m_dir.path() + "\n" + extraIni).toUtf8());
+    f.write(("[Installation]\nCurDir=" + m_dir.path() + "\n" + ini).toUtf8());
 }
 
 QString ShellFixture::readSetting(const QString &section, const QString &name) const
 {
     QSettings ini(path(QStringLiteral("settings.ini")), QSettings::IniFormat);
-    const QVariant v = ini.value(section + QLatin1Char('/') + name);
-    return v.isValid() ? v.toString() : QStringLiteral("<absent>");
+    return ini.value(section + QLatin1Char('/') + name, QStringLiteral("<absent>")).toString();
 }
 
 QString ShellFixture::makeHistoryFile(const QString &name) const
 {
-    const QString file = path(name);
     StoreState store;
     QString error;
-    if (!HistorySchema::CreateHistoryDatabase(store, file, &error))
+    if (!HistorySchema::CreateHistoryDatabase(store, path(name), &error))
         qFatal("cannot create a history file: %s", qPrintable(error));
     store.closeDatabase();
-    return file;
+    return path(name);
 }
 
 int ShellFixture::historyRows(const QString &file)
@@ -108,10 +69,16 @@ int ShellFixture::historyRows(const QString &file)
     return n;
 }
 
+QByteArray ShellFixture::contents(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 frm_Hauptfenster &ShellFixture::window()
 {
     if (!m_window) {
-        auto asker = std::make_unique<ScriptedAsker>();
+        auto asker = std::make_unique<FakeAsker>();
         m_asker = asker.get();
         m_window = std::make_unique<frm_Hauptfenster>(
             std::make_unique<SettingsStore>(

@@ -1,10 +1,8 @@
 #pragma once
 
-#include "core/Asker.h"
+#include "core/asker_helper.h"
 #include "shell/frm_Hauptfenster.h"
 
-#include <QList>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
@@ -12,40 +10,12 @@
 
 namespace qvr::test {
 
-// Answers the program's questions from a script and records every question asked.
-class ScriptedAsker : public Asker
-{
-public:
-    struct Call
-    {
-        QString kind; // "message", "open", "save"
-        QString text;
-        Icon icon = Icon::None;
-        Buttons buttons = Buttons::Ok;
-        bool systemModal = false;
-    };
-
-    QList<Call> calls;
-    QList<Answer> answers; // taken from the front; when empty: Ok, or No for questions
-    QStringList openNames; // taken from the front; when empty the dialog is cancelled
-    QStringList saveNames;
-
-    Answer message(const QString &text, const QString &title, Icon icon, Buttons buttons,
-                   bool systemModal = false) override;
-    QString openFileName(const QString &title, const QString &dir, const QString &filter) override;
-    QString saveFileName(const QString &title, const QString &dir, const QString &filter,
-                         const QString &suggestedName) override;
-
-    QStringList messageTexts() const;
-};
-
-// Handles the next modal window that appears (the language or about window) with `handler`,
-// polling the event loop while the code under test runs its own modal loop.
+// Handles the next modal window that appears with `handler`, polling the event loop while
+// the code under test runs its own modal loop.
 class ModalHandler
 {
 public:
     explicit ModalHandler(std::function<void(QWidget *)> handler);
-    ~ModalHandler();
     bool handled() const { return m_handled; }
     QString title() const { return m_title; }
 
@@ -56,25 +26,26 @@ private:
     QString m_title;
 };
 
-// A main window over its own settings file, installation directory and lock.
+// A main window over its own settings file (`ini`), installation directory and lock.
 class ShellFixture
 {
 public:
-    ShellFixture();
-    ~ShellFixture();
+    explicit ShellFixture(const QString &ini = QStringLiteral("[Sprache]\nSprache=1\n"));
+    ~ShellFixture() { destroyWindow(); }
+    // Writes the settings file anew: the installation directory, then `ini`.
+    void writeSettings(const QString &ini);
 
     QString dir() const { return m_dir.path(); }
     QString path(const QString &name) const { return m_dir.filePath(name); }
-    // Writes the settings file; the installation directory is always this fixture's folder.
-    void writeSettings(const QString &extraIni);
     QString readSetting(const QString &section, const QString &name) const;
     // A new, empty history file in the fixture's folder.
     QString makeHistoryFile(const QString &name) const;
     // The number of HISTORY rows of a history file, or -1 when it does not open.
     static int historyRows(const QString &file);
+    static QByteArray contents(const QString &file);
 
     frm_Hauptfenster &window();
-    ScriptedAsker &asker() { return *m_asker; }
+    FakeAsker &asker() { return *m_asker; }
     // Starts the window with the given command-line arguments (after the program name).
     bool start(const QStringList &arguments = {});
     // Shows the window and waits until it is the active window.
@@ -84,7 +55,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    ScriptedAsker *m_asker = nullptr;
+    FakeAsker *m_asker = nullptr;
     std::unique_ptr<frm_Hauptfenster> m_window;
 };
 

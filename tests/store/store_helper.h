@@ -59,13 +59,6 @@ public:
     void write(const QString &section, const QString &name, const QString &value) override;
 };
 
-class RecordingDisplay : public HistoryFileDisplay
-{
-public:
-    int refreshes = 0;
-    void RefreshFileDisplay() override { ++refreshes; }
-};
-
 // Everything a HistoryFile needs, owned together.
 struct FileFixture
 {
@@ -75,8 +68,7 @@ struct FileFixture
     SettingsStore settings;
     Texts texts;
     test::FakeAsker asker;
-    RecordingDisplay display;
-    HistoryFile ops{file, store, settings, texts, asker, &display};
+    HistoryFile ops{file, store, settings, texts, asker};
     // The texts of the message boxes shown.
     QStringList messages() const;
 };

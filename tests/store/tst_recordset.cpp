@@ -18,7 +18,6 @@ private slots:
     void findSequence_data();
     void findSequence();
     void bookmarksAndAddedRows();
-    void searchBackwardsFromNewestRow();
     void refusedUpdateKeepsRow();
     void namesIgnoreCase_data();
     void namesIgnoreCase();
@@ -27,15 +26,19 @@ private slots:
     void orderKeys();
 };
 
-// TEMP rows tagged in Text6, in their insertion order; P is the parameter number.
-static void fillTemp(HistoryFileFixture &f)
+// A new file whose TEMP rows are tagged in Text6, in their insertion order, open as
+// gTempRecordset.
+static bool openTemp(HistoryFileFixture &f)
 {
     // panel, parameter, minute, tag
     const QList<std::tuple<int, int, int, const char *>> rows = {
         {2, 12, 5, "r0"}, {1, 12, 9, "r1"}, {2, 7, 5, "r2"}, {1, 12, 9, "r3"}, {2, 12, 1, "r4"}};
+    bool ok = f.create();
     for (const auto &[panel, param, minute, tag] : rows)
-        QVERIFY(f.addRow("TEMP", HistoryFileFixture::event(panel, param, at(2026, 12, 5, 10, minute),
-                                                           {{"Text6", tag}})));
+        ok = ok &&
+             f.addRow("TEMP", HistoryFileFixture::event(panel, param, at(2026, 12, 5, 10, minute),
+                                                        {{"Text6", tag}}));
+    return ok && HistorySchema::OpenTable(f.store, "TEMP");
 }
 
 static QString tag(const Recordset &rs)
@@ -46,9 +49,7 @@ static QString tag(const Recordset &rs)
 void tst_Recordset::orderAndTiebreak()
 {
     HistoryFileFixture f;
-    QVERIFY(f.create());
-    fillTemp(f);
-    QVERIFY(HistorySchema::OpenTable(f.store, "TEMP"));
+    QVERIFY(openTemp(f));
     Recordset &rs = *f.store.gTempRecordset;
     QCOMPARE(rs.recordCount(), 5);
     QStringList seen;
@@ -57,7 +58,7 @@ void tst_Recordset::orderAndTiebreak()
     // Panel, start, parameter; r1 and r3 are equal in every sort field: storage order.
     QCOMPARE(seen, (QStringList{"r1", "r3", "r4", "r2", "r0"}));
     QCOMPARE(rs.absolutePosition(), -1);
-    QVERIFY(!rs.moveNext());  // past the end is an error, not a crash
+    QVERIFY(!rs.moveNext()); // past the end is an error, not a crash
 
     QVERIFY(rs.setAbsolutePosition(3));
     QCOMPARE(tag(rs), QString("r2"));
@@ -68,26 +69,29 @@ void tst_Recordset::orderAndTiebreak()
 
 void tst_Recordset::findSequence_data()
 {
-    QTest::addColumn<QString>("steps");     // operation:criteria, separated by " | "
-    QTest::addColumn<QString>("expected");  // tag after each step, "!" for no match (tag kept)
+    QTest::addColumn<QString>("steps");    // operation:criteria, separated by " | "
+    QTest::addColumn<QString>("expected"); // tag after each step, "!" for no match (tag kept)
 
     QTest::newRow("first and next through a run")
-        << "first:ParameterNummer=12 | next:ParameterNummer=12 | next:ParameterNummer=12 | next:ParameterNummer=12 | next:ParameterNummer=12"
+        << "first:ParameterNummer=12 | next:ParameterNummer=12 | next:ParameterNummer=12 | "
+           "next:ParameterNummer=12 | next:ParameterNummer=12"
         << "r1 r3 r4 r0 !r0";
     QTest::newRow("previous back to the start")
-        << "last | previous:ParameterNummer=12 | previous:TableauAdresse=1 | previous:TableauAdresse=1"
+        << "last | previous:ParameterNummer=12 | previous:TableauAdresse=1 | "
+           "previous:TableauAdresse=1"
         << "r0 r4 r3 r1";
     QTest::newRow("previous before the first")
         << "first:TableauAdresse=1 | previous:TableauAdresse=1"
         << "r1 !r1";
     QTest::newRow("no match leaves the record")
-        << "position:2 | first:ParameterNummer=99 | next:ParameterNummer=99 | previous:ParameterNummer=99"
+        << "position:2 | first:ParameterNummer=99 | next:ParameterNummer=99 | "
+           "previous:ParameterNummer=99"
         << "r4 !r4 !r4 !r4";
-    QTest::newRow("next after the last")
-        << "last | next:TableauAdresse=2"
-        << "r0 !r0";
+    QTest::newRow("next after the last") << "last | next:TableauAdresse=2"
+                                         << "r0 !r0";
     QTest::newRow("date to the second")
-        << "first:Start_Datum=#12/05/2026 10:09:00# | next:Start_Datum=#12/05/2026 10:09:00# | first:Start_Datum=#12/05/2026 10:09:01#"
+        << "first:Start_Datum=#12/05/2026 10:09:00# | next:Start_Datum=#12/05/2026 10:09:00# | "
+           "first:Start_Datum=#12/05/2026 10:09:01#"
         << "r1 r3 !r3";
 }
 
@@ -96,20 +100,17 @@ void tst_Recordset::findSequence()
     QFETCH(QString, steps);
     QFETCH(QString, expected);
     HistoryFileFixture f;
-    QVERIFY(f.create());
-    fillTemp(f);
-    QVERIFY(HistorySchema::OpenTable(f.store, "TEMP"));
+    QVERIFY(openTemp(f));
     Recordset &rs = *f.store.gTempRecordset;
     QStringList got;
     for (const QString &step : steps.split(" | ")) {
         const QString op = step.section(':', 0, 0);
         const QString arg = step.section(':', 1);
-        bool ok = true;
-        if (op == "first") ok = rs.findFirst(arg);
-        else if (op == "next") ok = rs.findNext(arg);
-        else if (op == "previous") ok = rs.findPrevious(arg);
-        else if (op == "last") { ok = rs.moveLast(); }
-        else if (op == "position") ok = rs.setAbsolutePosition(arg.toInt());
+        const bool ok = op == "first"      ? rs.findFirst(arg)
+                        : op == "next"     ? rs.findNext(arg)
+                        : op == "previous" ? rs.findPrevious(arg)
+                        : op == "last"     ? rs.moveLast()
+                                           : rs.setAbsolutePosition(arg.toInt());
         QVERIFY2(ok, qPrintable(rs.lastError()));
         const bool miss = op == "first" || op == "next" || op == "previous" ? rs.noMatch() : false;
         got << (miss ? "!" : "") + tag(rs);
@@ -120,9 +121,7 @@ void tst_Recordset::findSequence()
 void tst_Recordset::bookmarksAndAddedRows()
 {
     HistoryFileFixture f;
-    QVERIFY(f.create());
-    fillTemp(f);
-    QVERIFY(HistorySchema::OpenTable(f.store, "TEMP"));
+    QVERIFY(openTemp(f));
     Recordset &rs = *f.store.gTempRecordset;
     QVERIFY(rs.setAbsolutePosition(2));
     const Recordset::Bookmark mark = rs.bookmark();
@@ -131,14 +130,14 @@ void tst_Recordset::bookmarksAndAddedRows()
     QVERIFY(rs.addNew());
     QVERIFY(rs.setField("TableauAdresse", 0));
     QVERIFY(rs.setField("Text6", "new"));
-    QCOMPARE(rs.field("Text6").toString(), QString("new"));  // the edit buffer
+    QCOMPARE(rs.field("Text6").toString(), QString("new")); // the edit buffer
     QVERIFY(rs.update());
-    QCOMPARE(tag(rs), QString("r4"));  // still where it was
+    QCOMPARE(tag(rs), QString("r4")); // still where it was
     QCOMPARE(rs.recordCount(), 6);
     QVERIFY(rs.setBookmark(rs.lastModified()));
     QCOMPARE(rs.absolutePosition(), 5);
     QCOMPARE(tag(rs), QString("new"));
-    QCOMPARE(rs.field("Kanal"), QVariant(0));  // defaults of the file
+    QCOMPARE(rs.field("Kanal"), QVariant(0)); // defaults of the file
     QVERIFY(rs.field("Text1").isNull());
 
     QVERIFY(rs.setBookmark(mark));
@@ -160,37 +159,10 @@ void tst_Recordset::bookmarksAndAddedRows()
     QCOMPARE(again.absolutePosition(), -1);
 }
 
-// The programming-record reuse: note the newest row, search backwards from it.
-void tst_Recordset::searchBackwardsFromNewestRow()
-{
-    HistoryFileFixture f;
-    QVERIFY(f.create());
-    fillTemp(f);
-    QVERIFY(HistorySchema::OpenTable(f.store, "TEMP"));
-    Recordset &rs = *f.store.gTempRecordset;
-    for (const char *t : {"n1", "n2"}) {
-        QVERIFY(rs.addNew());
-        QVERIFY(rs.update());
-        QVERIFY(rs.setBookmark(rs.lastModified()));
-        QVERIFY(rs.edit());
-        QVERIFY(rs.setField("ParameterNummer", 12));
-        QVERIFY(rs.setField("Text6", t));
-        QVERIFY(rs.update());
-    }
-    const Recordset::Bookmark newest = rs.bookmark();
-    QVERIFY(rs.findPrevious("ParameterNummer=12"));
-    QVERIFY(!rs.noMatch());
-    QCOMPARE(tag(rs), QString("n1"));
-    QVERIFY(rs.setBookmark(newest));
-    QCOMPARE(tag(rs), QString("n2"));
-}
-
 void tst_Recordset::refusedUpdateKeepsRow()
 {
     HistoryFileFixture f;
-    QVERIFY(f.create());
-    fillTemp(f);
-    QVERIFY(HistorySchema::OpenTable(f.store, "TEMP"));
+    QVERIFY(openTemp(f));
     Recordset &rs = *f.store.gTempRecordset;
     QVERIFY(rs.edit());
     QVERIFY(rs.setField("Text6", "changed"));
@@ -200,7 +172,7 @@ void tst_Recordset::refusedUpdateKeepsRow()
     QVERIFY(rs.isEditing());
     rs.cancelUpdate();
     QCOMPARE(tag(rs), QString("r1"));
-    QVERIFY(!rs.setField("Text6", "x"));  // no edit pending any more
+    QVERIFY(!rs.setField("Text6", "x")); // no edit pending any more
 }
 
 void tst_Recordset::namesIgnoreCase_data()
@@ -214,9 +186,7 @@ void tst_Recordset::namesIgnoreCase()
 {
     QFETCH(QString, name);
     HistoryFileFixture f;
-    QVERIFY(f.create());
-    fillTemp(f);
-    QVERIFY(HistorySchema::OpenTable(f.store, "TEMP"));
+    QVERIFY(openTemp(f));
     Recordset &rs = *f.store.gTempRecordset;
     QVERIFY(rs.edit());
     QVERIFY(rs.setField(name, 1));
@@ -229,9 +199,7 @@ void tst_Recordset::namesIgnoreCase()
 void tst_Recordset::closedDatabase()
 {
     HistoryFileFixture f;
-    QVERIFY(f.create());
-    fillTemp(f);
-    QVERIFY(HistorySchema::OpenTable(f.store, "TEMP"));
+    QVERIFY(openTemp(f));
     std::unique_ptr<Recordset> rs = std::move(f.store.gTempRecordset);
     f.store.closeDatabase();
     QVERIFY(!rs->moveNext());
@@ -241,7 +209,8 @@ void tst_Recordset::closedDatabase()
     QVERIFY(!rs->lastError().isEmpty());
     // The file is really closed: it can be removed, and it reopens intact.
     QString error;
-    std::unique_ptr<Database> db = Database::open(f.path, QString(), Database::Access::ReadWrite, &error);
+    std::unique_ptr<Database> db =
+        Database::open(f.path, QString(), Database::Access::ReadWrite, &error);
     QVERIFY2(db, qPrintable(error));
     QVERIFY(!Database::open(f.path + ".missing", QString(), Database::Access::ReadWrite, &error));
     QVERIFY(!Database::open(f.path, "pwd=secret", Database::Access::ReadWrite, &error));
@@ -254,7 +223,8 @@ void tst_Recordset::orderKeys_data()
     QTest::addColumn<bool>("descending");
     QTest::addColumn<QString>("expected"); // tags in the order
     QTest::newRow("numbers, negative ones first") << "GeraeteAdresse2" << false << "n2 n1 z p1";
-    QTest::newRow("texts descending, case ignored, equal ones kept in order") << "Text1" << true << "n2 z n1 p1";
+    QTest::newRow("texts descending, case ignored, equal ones kept in order")
+        << "Text1" << true << "n2 z n1 p1";
 }
 
 // The grid's sort: the keys the database orders by.
@@ -275,7 +245,8 @@ void tst_Recordset::orderKeys()
     QStringList tags(int(ids.size()));
     QVERIFY(db.readRows("TEMP", {"Text6"}, ids.data(), int(ids.size()),
                         [&](int i, const QVariant *values) { tags[i] = values[0].toString(); }));
-    const OrderKey key{{field}, descending, [](const QVariant *values, qsizetype) { return values[0]; }};
+    const OrderKey key{
+        {field}, descending, [](const QVariant *values, qsizetype) { return values[0]; }};
     std::vector<int> order;
     QString error;
     QVERIFY2(db.orderRows("TEMP", ids, {key}, nullptr, &order, &error), qPrintable(error));

@@ -1,20 +1,23 @@
 #pragma once
 
-// Shared by the read-out tests: the engine on the virtual clock, wired through the
-// in-memory serial line to the simulated panel, over a fresh history file.
+// Shared by the bus tests: a settings store in a temporary folder, and the read-out engine
+// on the virtual clock, wired through the in-memory serial line to the simulated panel, over
+// a fresh history file.
 #include "PanelScenario.h"
 #include "PanelSimDriver.h"
 #include "PanelSimulator.h"
 #include "bus/BusLink.h"
 #include "bus/BusTimers.h"
+#include "bus/Frame.h"
 #include "bus/LinkState.h"
 #include "bus/MemorySerialLine.h"
 #include "bus/ReadoutEngine.h"
 #include "bus/ReadoutPresenter.h"
+#include "core/SettingsStore.h"
 #include "core/TextTable.h"
 #include "core/VirtualClock.h"
+#include "core/asker_helper.h"
 #include "decode/ReadoutState.h"
-#include "link_helper.h"
 #include "store/Database.h"
 #include "store/HistorySchema.h"
 #include "store/Recordset.h"
@@ -24,6 +27,35 @@
 #include <memory>
 
 namespace qvr {
+
+// A settings store over "settings.ini" in its own temporary folder, which also serves as
+// the installation folder.
+class LinkTestSettings
+{
+public:
+    QString folder() const { return m_dir.path(); }
+    SettingsStore &store() { return *m_store; }
+    void set(const QString &section, const QString &name, const QString &value)
+    {
+        m_store->WriteSetting(section, name, value);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<SettingsStore> m_store = std::make_unique<SettingsStore>(
+        std::make_unique<IniSettingsBackend>(m_dir.filePath(QStringLiteral("settings.ini"))));
+};
+
+// A scenario from its text form; a text the simulated panel does not take is a fault of
+// the test.
+inline PanelScenario scenarioOf(const QString &text)
+{
+    QString error;
+    PanelScenario s = PanelScenario::parse(text, &error);
+    if (!error.isEmpty())
+        qFatal("%s", qPrintable(error));
+    return s;
+}
 
 // Records what a read-out shows; closing the dialog stops the read-out as the dialog does.
 class RecordingPresenter : public ReadoutPresenter
@@ -83,13 +115,12 @@ public:
         settings.set(QStringLiteral("Schnittstelle"), QStringLiteral("ConnType"), connType);
         settings.set(QStringLiteral("Schnittstelle"), QStringLiteral("Baud"), baud);
         settings.set(QStringLiteral("Installation"), QStringLiteral("CurDir"), settings.folder());
-        ready = dir.isValid()
-                && HistorySchema::CreateHistoryDatabase(store, dir.filePath(QStringLiteral("r.his")),
-                                                        &error);
-        line.device().setSettings(
-            connType == QLatin1String("USB")     ? QStringLiteral("57600,E,7,1")
-            : connType == QLatin1String("RS232") ? QStringLiteral("9600,E,7,1")
-                                                 : baud + QStringLiteral(",E,7,1"));
+        ready = dir.isValid() && HistorySchema::CreateHistoryDatabase(
+                                     store, dir.filePath(QStringLiteral("r.his")), &error);
+        line.device().setSettings(connType == QLatin1String("USB") ? QStringLiteral("57600,E,7,1")
+                                  : connType == QLatin1String("RS232")
+                                      ? QStringLiteral("9600,E,7,1")
+                                      : baud + QStringLiteral(",E,7,1"));
         sim = std::make_unique<PanelSimulator>(scenario);
         link = std::make_unique<BusLink>(line.host(), clock, timers, linkState, settings.store(),
                                          texts, asker);
@@ -99,9 +130,8 @@ public:
         presenter.onClose = [this] { engine->StopReadout(); };
     }
 
-    // Opens the port, starts the panel, reads panel `address` and runs until the read-out
-    // is over (or maxMs of virtual time have passed).
-    bool run(int address, qint64 maxMs = 600000)
+    // Opens the port, starts the panel and starts reading panel `address`.
+    bool start(int address)
     {
         bool failed = false;
         link->OpenBusPort(failed);
@@ -110,9 +140,12 @@ public:
         driver = std::make_unique<PanelSimDriver>(*sim, line.device(), clock);
         readout.gDeviceAddress = qint16(address);
         startedAt = clock.nowMs();
-        if (!engine->StartReadout())
-            return false;
-        return clock.runUntil([this] { return presenter.over(); }, maxMs);
+        return engine->StartReadout();
+    }
+    // start(), then runs until the read-out is over (or maxMs of virtual time have passed).
+    bool run(int address, qint64 maxMs = 600000)
+    {
+        return start(address) && clock.runUntil([this] { return presenter.over(); }, maxMs);
     }
 
     // Requests the panel received, without the frame's "&", checksum and CR LF.
@@ -137,7 +170,7 @@ public:
     VirtualClock clock;
     MemorySerialLine line{clock};
     LinkTestSettings settings;
-    LinkTestAsker asker;
+    test::FakeAsker asker;
     Texts texts;
     BusTimers timers{clock};
     LinkState linkState;
@@ -153,11 +186,5 @@ public:
     QString error;
     bool ready = false;
 };
-
-// A scenario from its text form; an empty scenario (and a test failure) when it is wrong.
-inline PanelScenario scenarioFrom(const QString &text, QString *error)
-{
-    return PanelScenario::parse(text, error);
-}
 
 } // namespace qvr
