@@ -1,11 +1,12 @@
-// The serial link on the in-memory line and the virtual clock: open retries, a port error
-// mid-frame and closing.
+// The serial link on the in-memory line and the virtual clock: open retries, the answer time
+// of a master answer, a port error mid-frame and closing.
 #include "bus/BusLink.h"
 #include "bus/Frame.h"
 #include "bus/MemorySerialLine.h"
 #include "bus_helper.h"
 #include "core/TextTable.h"
 #include "core/VirtualClock.h"
+#include "decode/ReadoutState.h"
 
 #include <QFile>
 #include <QTest>
@@ -92,6 +93,22 @@ private slots:
         } else {
             QCOMPARE(rig.asker.messageTexts(), QStringList{rig.texts.ResText(30010)});
             QVERIFY(!rig.line.host().hasError());
+        }
+    }
+
+    // A master answer while listening (stage 1) is given the short answer time, in any
+    // other stage the normal one.
+    void sendArmsTimeout()
+    {
+        for (const int stage : {1, 3}) {
+            Rig rig;
+            QVERIFY(rig.open());
+            ReadoutState readout;
+            readout.gReadoutActive = true;
+            readout.gBusStage = quint8(stage);
+            rig.link.setReadoutState(&readout);
+            rig.link.SendNewFrame(QStringLiteral("::101:MAST 1"));
+            QCOMPARE(rig.timers.Timer_Timeout->interval(), stage == 1 ? 60 : 1000);
         }
     }
 
