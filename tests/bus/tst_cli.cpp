@@ -111,6 +111,12 @@ public:
         }
         if (!options.contains(QLatin1String("--file")))
             options << QStringLiteral("--file") << path("panel.his");
+        return cli(QStringList{"readout", "--port", port} + options, stopAt, signo);
+    }
+
+    // Runs qvr-history-cli with `args` and this folder's settings; see run().
+    bool cli(const QStringList &args, const QByteArray &stopAt = {}, int signo = SIGINT)
+    {
         QProcess cli;
         cli.setProcessChannelMode(QProcess::MergedChannels);
         // The program gets the signals' defaults whatever this test was started with.
@@ -118,8 +124,7 @@ public:
             std::signal(SIGINT, SIG_DFL);
             std::signal(SIGTERM, SIG_DFL);
         });
-        cli.start(program("qvr-history-cli"),
-                  QStringList{"readout", "--port", port, "--settings", settings} + options);
+        cli.start(program("qvr-history-cli"), args + QStringList{"--settings", settings});
         if (!stopAt.isEmpty() &&
             (!QTest::qWaitFor([&] { return contents(path("logdata.txt")).contains(stopAt); },
                               30000) ||
@@ -361,9 +366,8 @@ void TestCli::exportCsv()
     QFETCH(int, exitCode);
     QFETCH(QByteArray, csv);
     Run r;
-    const QTemporaryDir &dir = r.dir;
-    const QString file = dir.filePath(QStringLiteral("site.his"));
-    const QString out = dir.filePath(QStringLiteral("site.csv"));
+    const QString file = r.path("site.his");
+    const QString out = r.path("site.csv");
     {
         StoreState store;
         QVERIFY(HistorySchema::CreateHistoryDatabase(store, file));
@@ -371,19 +375,11 @@ void TestCli::exportCsv()
             "INSERT INTO HISTORY (TableauAdresse, Start_Datum, Meldeleuchte, Text1) VALUES"
             " (3, 46360.375, 0, ''), (1, 46361, 1, 'x'), (2, 46361.5854166667, 1, 'Tor;Nord')")));
     }
-    QProcess cli;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-    cli.setProcessEnvironment(env);
-    cli.setProcessChannelMode(QProcess::MergedChannels);
-    cli.start(program("qvr-history-cli"), {"export", "--file", file, "--csv", out, "--where", where,
-                                           "--lang", "de", "--settings", r.settings});
-    QVERIFY(cli.waitForFinished(60000));
-    const QString said = QString::fromLocal8Bit(cli.readAll());
-    QVERIFY2(cli.exitCode() == exitCode, qPrintable(said));
+    QVERIFY(r.cli({"export", "--file", file, "--csv", out, "--where", where, "--lang", "de"}));
+    QVERIFY2(r.exitCode == exitCode, qPrintable(r.out));
     QCOMPARE(contents(out), csv);
-    QVERIFY2(exitCode == 0 || said.contains(QStringLiteral("Antwort der Datenbank")),
-             qPrintable(said));
+    QVERIFY2(exitCode == 0 || r.out.contains(QStringLiteral("Antwort der Datenbank")),
+             qPrintable(r.out));
     QCOMPARE(historyRows(file), 3);
 }
 

@@ -32,11 +32,6 @@ QByteArray frame(const char *text)
     return FrameBytes(CompleteFrame(QString::fromLatin1(text)));
 }
 
-QByteArray repeated(char c, int n)
-{
-    return QByteArray(n, c);
-}
-
 } // namespace
 
 class TestRxParser : public QObject
@@ -79,7 +74,7 @@ private slots:
         QTest::newRow("text before the first colon")
             << QByteArray("xyz 17\r") + frame("::101:") << QStringList{"0|101|     |"};
         QTest::newRow("188 parameter characters")
-            << frame(QByteArray(":;001:LCDRH " + repeated('7', 188)).constData())
+            << frame(QByteArray(":;001:LCDRH " + QByteArray(188, '7')).constData())
             << QStringList{"1|1|LCDRH|" + QString(188, QLatin1Char('7'))};
         QTest::newRow("two frames back to back") << frame(":;001:IDNM? 1") + frame("::101:")
                                                  << QStringList{"1|1|IDNM?|1", "0|101|     |"};
