@@ -87,9 +87,6 @@ private slots:
     void coupling();
     void ok_data();
     void ok();
-    void noPortOpens();
-    void deviceAssignment();
-    void busyDevice_data();
     void busyDevice();
 };
 
@@ -208,71 +205,23 @@ void TestComCfg::ok()
     QVERIFY2(!r.line.host().isOpen(), "the port test leaves the port closed");
 }
 
-void TestComCfg::noPortOpens()
-{
-    Rig r({42}, "[Schnittstelle]\nCom=3\nConnType=ext.\n");
-    QVERIFY(r.dialog->noPorts());
-    QCOMPARE(r.asker.messageTexts(), QStringList{QString::fromUtf8(Com_CFG::kNoPortsMessage)});
-    r.dialog->okClicked();
-    QCOMPARE(r.stored("Com"), QString("3"));
-    QCOMPARE(r.stored("ConnType"), QString("ext."));
-}
-
-// A real pseudo-terminal behind COM7, through the real port; stored on OK, not before.
-void TestComCfg::deviceAssignment()
-{
-#ifndef Q_OS_LINUX
-    QSKIP("devices are assigned to COM numbers on Linux only");
-#else
-    Pty pty;
-    QTemporaryDir dir;
-    SettingsStore settings(std::make_unique<IniSettingsBackend>(dir.filePath("s.ini")));
-    settings.WriteSetting("Schnittstelle", "Device7", "/nonexistent/tty");
-    settings.WriteSetting("Schnittstelle", "Com", "7");
-    Texts texts;
-    FakeAsker asker;
-    BusConnection bus(settings, texts, asker);
-    Com_CFG dialog(bus, texts, asker, nullptr);
-    QVERIFY(!dialog.listedPorts().contains(7));
-
-    dialog.assignDevice(7, pty.name);
-    QVERIFY(dialog.findChild<QComboBox *>("cboComPorts")->currentText().contains(pty.name));
-    QCOMPARE(settings.ReadSetting("Schnittstelle", "Device7", ""), QString("/nonexistent/tty"));
-    dialog.okClicked();
-    QCOMPARE(settings.ReadSetting("Schnittstelle", "Device7", ""), pty.name);
-
-    // A device that does not open: the message, and the port is not offered.
-    dialog.assignDevice(7, "/nonexistent/tty");
-    QVERIFY(!dialog.listedPorts().contains(7));
-    QCOMPARE(asker.messageTexts(), QStringList{texts.ResText(Com_CFG::kMsgPortUnavailable)});
-#endif
-}
-
-void TestComCfg::busyDevice_data()
-{
-    QTest::addColumn<bool>("live"); // the lock file's process lives
-    QTest::addColumn<int>("hint");
-
-    QTest::newRow("lock of a live program") << true << int(SerialDevices::kHintBusy);
-    QTest::newRow("stale lock of a dead program") << false << 0;
-}
-
 void TestComCfg::busyDevice()
 {
 #ifndef Q_OS_LINUX
     QSKIP("lock files are a Unix convention");
 #else
-    QFETCH(bool, live);
-    QFETCH(int, hint);
-
-    Pty pty;
-    QTemporaryDir locks;
-    QFile f(QDir(locks.path()).filePath("LCK.." + QFileInfo(pty.name).fileName()));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    // A pid far beyond the kernel's limit belongs to nobody.
-    f.write(QByteArray::number(live ? qint64(::getppid()) : 99999999).rightJustified(10, ' '));
-    f.close();
-    QCOMPARE(SerialDevices::hintText(SerialDevices::diagnose(pty.name, {locks.path()})), hint);
+    // The lock of a live program, and a stale one of a dead program.
+    for (auto [live, hint] :
+         {std::pair{true, int(SerialDevices::kHintBusy)}, std::pair{false, 0}}) {
+        Pty pty;
+        QTemporaryDir locks;
+        QFile f(QDir(locks.path()).filePath("LCK.." + QFileInfo(pty.name).fileName()));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        // A pid far beyond the kernel's limit belongs to nobody.
+        f.write(QByteArray::number(live ? qint64(::getppid()) : 99999999).rightJustified(10, ' '));
+        f.close();
+        QCOMPARE(SerialDevices::hintText(SerialDevices::diagnose(pty.name, {locks.path()})), hint);
+    }
 #endif
 }
 

@@ -1,4 +1,4 @@
-// The main window's commands, language switch, layout rule, help and shut-down.
+// The main window's commands, language switch with help, layout rule and shut-down.
 #include "shell_helper.h"
 
 #include "bus/MemorySerialLine.h"
@@ -18,7 +18,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -38,14 +37,6 @@ using namespace qvr;
 using namespace qvr::test;
 
 namespace {
-QByteArray fileHash(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
-
 const QString kSaveQuestionDe = QString::fromUtf8("Änderungen speichern ?");
 
 // A File command; the read-out runs on a line with no panel, and the user closes its
@@ -127,16 +118,11 @@ private slots:
     void languageSwitchWithFileOpen();
     void fileCommands_data();
     void fileCommands();
-    void windowsOpenedByCommands_data();
-    void windowsOpenedByCommands();
+    void filterBringsHistoryWindowBack();
     void textsFit_data();
     void textsFit();
-    void quitWithUnsavedData_data();
     void quitWithUnsavedData();
-    void backgroundHeight_data();
     void backgroundHeight();
-    void helpFollowsLanguageAndClosesAtShutDown_data();
-    void helpFollowsLanguageAndClosesAtShutDown();
 };
 
 void TestMainWindow::languageSwitchWithFileOpen_data()
@@ -149,19 +135,15 @@ void TestMainWindow::languageSwitchWithFileOpen_data()
     QTest::newRow("German to English")
         << "0"
         << "Sprache1"
-        << QStringList{"&File",  "&Read-out history", "&Close",    "&Settings", "Print file",
-                       "Cancel", "History data",      "Dev. Adr.", "no"};
-    QTest::newRow("English to German") << "1"
-                                       << "Sprache0"
-                                       << QStringList{"&Datei",
-                                                      "&Historienspeicher auslesen",
-                                                      "&Beenden",
-                                                      "&Einstellungen",
-                                                      "Datei drucken",
-                                                      "Abbrechen",
-                                                      "Historiendaten anzeigen",
-                                                      "Geräteadr.",
-                                                      "nein"};
+        << QString("&File|&Read-out history|&Close|&Settings|Print file|Cancel|History data|"
+                   "Dev. Adr.|no")
+               .split('|');
+    QTest::newRow("English to German")
+        << "1"
+        << "Sprache0"
+        << QString("&Datei|&Historienspeicher auslesen|&Beenden|&Einstellungen|Datei drucken|"
+                   "Abbrechen|Historiendaten anzeigen|Geräteadr.|nein")
+               .split('|');
 }
 
 void TestMainWindow::languageSwitchWithFileOpen()
@@ -170,8 +152,7 @@ void TestMainWindow::languageSwitchWithFileOpen()
     QFETCH(QString, press);
     QFETCH(QStringList, menuTexts);
 
-    ShellFixture f;
-    f.writeSettings("[Sprache]\nSprache=" + from + "\n");
+    ShellFixture f("[Sprache]\nSprache=" + from + "\n");
     const QString plant = f.makeHistoryFile("plant.his");
     QVERIFY(Database::open(plant, QString(), Database::Access::ReadWrite)
                 ->execute("INSERT INTO HISTORY (TableauAdresse) VALUES (1)"));
@@ -215,11 +196,21 @@ void TestMainWindow::languageSwitchWithFileOpen()
     QCOMPARE(buttons, from == "0" ? english : german);
     // The file stays open with its commands.
     QVERIFY(w.findChild<QAction *>("Datei_menu(4)")->isEnabled());
+    // Help in the new language, closed at shut-down.
+    w.runHelpCommand(1);
+    HelpViewer *help = w.helpViewer();
+    QVERIFY(help && help->isVisible());
+    QCOMPARE(QFileInfo(help->currentFile()).fileName(),
+             from == "0" ? "QVR-HISTORY_EN.html" : "QVR-HISTORY_DE.html");
+    QVERIFY(help->browser()->toPlainText().contains(from == "0" ? "Reading out the history memory"
+                                                                : "Historienspeicher auslesen"));
+    w.close();
+    QVERIFY2(!help->isVisible(), "shut-down must close the help window");
 }
 
 void TestMainWindow::fileCommands_data()
 {
-    // "none", "plant" (plant.his open), "unsaved", or "closed" (unsaved, its window closed)
+    // "none", "plant" (plant.his open) or "unsaved"
     QTest::addColumn<QString>("start");
     QTest::addColumn<int>("command");        // File menu entry
     QTest::addColumn<QList<int>>("answers"); // Asker::Answer values, in order
@@ -231,26 +222,19 @@ void TestMainWindow::fileCommands_data()
     const QString save = QStringLiteral("Save changes?");
     const QString plant = QStringLiteral("QVR-HISTORY   [plant.his]");
     const QString untitled = QStringLiteral("QVR-HISTORY   [Untitled.his]");
-    QTest::newRow("read-out, no file: new untitled file")
-        << "none" << 1 << QList<int>{} << QStringList{} << untitled;
-    QTest::newRow("read-out, Yes adds to the open file")
-        << "plant" << 1 << QList<int>{int(A::Yes)} << QStringList{add} << plant;
-    QTest::newRow("read-out, No starts an untitled file")
-        << "plant" << 1 << QList<int>{int(A::No)} << QStringList{add} << untitled;
-    QTest::newRow("read-out, Cancel stops")
-        << "plant" << 1 << QList<int>{int(A::Cancel)} << QStringList{add} << plant;
-    QTest::newRow("read-out, save-as cancelled stops")
-        << "unsaved" << 1 << QList<int>{int(A::Yes)} << QStringList{save, "save"} << untitled;
-    QTest::newRow("open, No, then the open dialog")
-        << "unsaved" << 2 << QList<int>{int(A::No)} << QStringList{save, "open"} << untitled;
-    QTest::newRow("open, window closed: still asked")
-        << "closed" << 2 << QList<int>{int(A::No)} << QStringList{save, "open"} << untitled;
-    QTest::newRow("open, save-as cancelled: no open dialog")
-        << "unsaved" << 2 << QList<int>{int(A::Yes)} << QStringList{save, "save"} << untitled;
-    QTest::newRow("print, save-as cancelled: nothing printed")
-        << "unsaved" << 6 << QList<int>{int(A::Yes)} << QStringList{save, "save"} << untitled;
-    QTest::newRow("save of an untitled file asks a name")
-        << "unsaved" << 3 << QList<int>{} << QStringList{"save"} << untitled;
+    const int Y = int(A::Yes), N = int(A::No), C = int(A::Cancel);
+    auto row = [](const char *name, const char *start, int command, const QList<int> &answers,
+                  const QStringList &asked, const QString &caption) {
+        QTest::newRow(name) << start << command << answers << asked << caption;
+    };
+    row("read-out, no file: new untitled file", "none", 1, {}, {}, untitled);
+    row("read-out, Yes adds to the open file", "plant", 1, {Y}, {add}, plant);
+    row("read-out, No starts an untitled file", "plant", 1, {N}, {add}, untitled);
+    row("read-out, Cancel stops", "plant", 1, {C}, {add}, plant);
+    row("read-out, save-as cancelled stops", "unsaved", 1, {Y}, {save, "save"}, untitled);
+    row("open, No, then the open dialog", "unsaved", 2, {N}, {save, "open"}, untitled);
+    row("open, save-as cancelled: no open dialog", "unsaved", 2, {Y}, {save, "save"}, untitled);
+    row("print, save-as cancelled: nothing printed", "unsaved", 6, {Y}, {save, "save"}, untitled);
 }
 
 void TestMainWindow::fileCommands()
@@ -266,14 +250,10 @@ void TestMainWindow::fileCommands()
     QVERIFY(f.start(start == "plant" ? QStringList{plant} : QStringList{}));
     QVERIFY(f.showActive());
     frm_Hauptfenster &w = f.window();
-    const bool unsaved = start == "unsaved" || start == "closed";
+    const bool unsaved = start == "unsaved";
     if (unsaved) {
         runCommand(w, 1); // an untitled file with a read-out in it
         w.fileState().gNewData = true;
-    }
-    if (start == "closed") {
-        w.historyWindow()->parentWidget()->close();
-        QTRY_VERIFY(!w.historyWindow());
     }
     const QPointer<frm_Historiendaten> before = w.historyWindow();
     for (int a : answers)
@@ -293,33 +273,18 @@ void TestMainWindow::fileCommands()
     const bool readOut =
         command == 1 && !answers.contains(int(Asker::Answer::Cancel)) && !asked.contains("save");
     QCOMPARE(w.historyWindow() != before, readOut);
-    QVERIFY2(start == "closed" || w.historyWindow(), "the history window is shown again");
+    QVERIFY2(w.historyWindow(), "the history window is shown again");
     // The user's file is never touched by a command that did not save.
     QCOMPARE(ShellFixture::historyRows(plant), 0);
 }
 
-void TestMainWindow::windowsOpenedByCommands_data()
+void TestMainWindow::filterBringsHistoryWindowBack()
 {
-    QTest::addColumn<QString>("menu"); // "file", "settings" or "help"
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("window");
-
-    QTest::newRow("filter") << "file" << 5 << "frm_filter";
-    QTest::newRow("print") << "file" << 6 << "frm_drucken";
-    QTest::newRow("about") << "help" << 2 << QString::fromUtf8("frm_über");
-}
-
-void TestMainWindow::windowsOpenedByCommands()
-{
-    QFETCH(QString, menu);
-    QFETCH(int, index);
-    QFETCH(QString, window);
-
     ShellFixture f;
     QVERIFY(f.start({f.makeHistoryFile("plant.his")}));
     QVERIFY(f.showActive());
     frm_Hauptfenster &w = f.window();
-    // The user closed the history window: the filter and the print need it back.
+    // The user closed the history window: the filter needs it back.
     w.historyWindow()->parentWidget()->close();
     QTRY_VERIFY(!w.historyWindow());
 
@@ -328,17 +293,11 @@ void TestMainWindow::windowsOpenedByCommands()
         shown = dlg->objectName();
         dlg->close();
     });
-    if (menu == "file")
-        w.runFileCommand(index);
-    else if (menu == "settings")
-        w.runSettingsCommand(index);
-    else
-        w.runHelpCommand(index);
+    w.runFileCommand(5);
 
-    QCOMPARE(shown, window);
+    QCOMPARE(shown, QString("frm_filter"));
     QVERIFY2(!QGuiApplication::overrideCursor(), "the hourglass stayed after the window closed");
-    if (menu == "file")
-        QVERIFY(w.historyWindow());
+    QVERIFY(w.historyWindow());
 }
 
 void TestMainWindow::textsFit_data()
@@ -356,8 +315,7 @@ void TestMainWindow::textsFit()
 {
     QFETCH(QString, language);
     QFETCH(QString, window);
-    ShellFixture f;
-    f.writeSettings("[Sprache]\nSprache=" + language + "\n");
+    ShellFixture f("[Sprache]\nSprache=" + language + "\n");
     QVERIFY(f.start({f.makeHistoryFile("plant.his")}));
     QVERIFY(f.showActive());
     frm_Hauptfenster &w = f.window();
@@ -390,104 +348,51 @@ void TestMainWindow::textsFit()
     QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(", ")));
 }
 
-void TestMainWindow::quitWithUnsavedData_data()
-{
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<int>("rowsInUserFile");
-
-    QTest::newRow("No leaves the file as last saved") << int(Asker::Answer::No) << 0;
-    QTest::newRow("Yes saves") << int(Asker::Answer::Yes) << 1;
-}
-
 void TestMainWindow::quitWithUnsavedData()
 {
-    QFETCH(int, answer);
-    QFETCH(int, rowsInUserFile);
+    // No leaves the file as last saved; Yes saves.
+    for (auto [answer, rowsInUserFile] :
+         {std::pair{Asker::Answer::No, 0}, std::pair{Asker::Answer::Yes, 1}}) {
+        ShellFixture f("[Sprache]\nSprache=0\n");
+        const QString plant = f.makeHistoryFile("plant.his");
+        const QByteArray before = ShellFixture::contents(plant);
+        QVERIFY(f.start({plant}));
+        QVERIFY(f.showActive());
+        frm_Hauptfenster &w = f.window();
+        const QString work = w.fileState().gWorkFile;
+        QVERIFY(QFileInfo::exists(work));
 
-    ShellFixture f;
-    f.writeSettings("[Sprache]\nSprache=0\n");
-    const QString plant = f.makeHistoryFile("plant.his");
-    const QByteArray before = fileHash(plant);
-    QVERIFY(f.start({plant}));
-    QVERIFY(f.showActive());
-    frm_Hauptfenster &w = f.window();
-    const QString work = w.fileState().gWorkFile;
-    QVERIFY(QFileInfo::exists(work));
+        // New data in the working copy, as a read-out leaves it.
+        QString error;
+        QVERIFY2(HistorySchema::AppendEmptyHistoryRow(w.storeState(), &error), qPrintable(error));
+        w.fileState().gNewData = true;
+        f.asker().answers << answer;
 
-    // New data in the working copy, as a read-out leaves it.
-    QString error;
-    QVERIFY2(HistorySchema::AppendEmptyHistoryRow(w.storeState(), &error), qPrintable(error));
-    w.fileState().gNewData = true;
-    f.asker().answers << Asker::Answer(answer);
+        w.runFileCommand(7);
 
-    w.runFileCommand(7);
-
-    QVERIFY(w.isShutDown());
-    QCOMPARE(f.asker().messageTexts(), QStringList{kSaveQuestionDe});
-    QVERIFY2(!QFileInfo::exists(work), "the working copy must be deleted at shut-down");
-    if (rowsInUserFile == 0)
-        QCOMPARE(fileHash(plant), before);
-    QCOMPARE(ShellFixture::historyRows(plant), rowsInUserFile);
-}
-
-void TestMainWindow::backgroundHeight_data()
-{
-    QTest::addColumn<int>("frameHeight"); // pixels at 96 dpi (15 twips each)
-    QTest::addColumn<int>("backgroundHeight");
-
-    QTest::newRow("1395 twips") << 93 << 0;
-    QTest::newRow("1500 twips") << 100 << 6;
+        QVERIFY(w.isShutDown());
+        QCOMPARE(f.asker().messageTexts(), QStringList{kSaveQuestionDe});
+        QVERIFY2(!QFileInfo::exists(work), "the working copy must be deleted at shut-down");
+        if (rowsInUserFile == 0)
+            QCOMPARE(ShellFixture::contents(plant), before);
+        QCOMPARE(ShellFixture::historyRows(plant), rowsInUserFile);
+    }
 }
 
 void TestMainWindow::backgroundHeight()
 {
-    QFETCH(int, frameHeight);
-    QFETCH(int, backgroundHeight);
-
     ShellFixture f;
     QVERIFY(f.start());
     frm_Hauptfenster &w = f.window();
     if (w.logicalDpiY() != 96)
         QSKIP("the expected sizes are worked out for 96 dpi");
     w.show();
-    w.resize(700, frameHeight);
-    QTRY_COMPARE(w.height(), frameHeight);
-    QCOMPARE(w.backgroundSubWindow()->height(), backgroundHeight);
-}
-
-void TestMainWindow::helpFollowsLanguageAndClosesAtShutDown_data()
-{
-    QTest::addColumn<QString>("language");
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<QString>("heading");
-
-    QTest::newRow("German") << "0"
-                            << "QVR-HISTORY_DE.html"
-                            << "Historienspeicher auslesen";
-    QTest::newRow("English") << "1"
-                             << "QVR-HISTORY_EN.html"
-                             << "Reading out the history memory";
-}
-
-void TestMainWindow::helpFollowsLanguageAndClosesAtShutDown()
-{
-    QFETCH(QString, language);
-    QFETCH(QString, fileName);
-    QFETCH(QString, heading);
-
-    ShellFixture f;
-    f.writeSettings("[Sprache]\nSprache=" + language + "\n");
-    QVERIFY(f.start());
-    QVERIFY(f.showActive());
-    frm_Hauptfenster &w = f.window();
-    w.runHelpCommand(1);
-    HelpViewer *help = w.helpViewer();
-    QVERIFY(help && help->isVisible());
-    QCOMPARE(QFileInfo(help->currentFile()).fileName(), fileName);
-    QVERIFY(help->browser()->toPlainText().contains(heading));
-
-    w.close();
-    QVERIFY2(!help->isVisible(), "shut-down must close the help window");
+    // 1395 and 1500 twips, 15 twips a pixel
+    for (auto [frameHeight, backgroundHeight] : {std::pair{93, 0}, {100, 6}}) {
+        w.resize(700, frameHeight);
+        QTRY_COMPARE(w.height(), frameHeight);
+        QCOMPARE(w.backgroundSubWindow()->height(), backgroundHeight);
+    }
 }
 
 QTEST_MAIN(TestMainWindow)

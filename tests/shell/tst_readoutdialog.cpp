@@ -114,7 +114,6 @@ class TestReadoutDialog : public QObject
 
 private slots:
     void readoutSaved();
-    void endsInError();
     void cancelDuringReadout_data();
     void cancelDuringReadout();
     void closeDuringEnd();
@@ -136,21 +135,6 @@ void TestReadoutDialog::readoutSaved()
     QVERIFY(r.w().historyWindow());
     QVERIFY(r.w().menuBar()->isEnabled());
     QVERIFY(!r.w().fileState().gNewData);
-}
-
-// The message is the engine's; the window ends without a save question, its input allowed.
-void TestReadoutDialog::endsInError()
-{
-    Rig r(zl(30));
-    r.address = 18;
-    r.w().runFileCommand(1);
-
-    QCOMPARE(r.asked(), QStringList{"The device is not responding! Please try again."});
-    QCOMPARE(r.seen, QStringList{"frm_Daten_empfangen"});
-    QVERIFY(!r.line.host().isOpen());
-    QVERIFY(!r.w().fileState().gNewData);
-    QVERIFY(r.w().historyWindow());
-    QVERIFY(r.w().menuBar()->isEnabled());
 }
 
 void TestReadoutDialog::cancelDuringReadout_data()

@@ -6,16 +6,12 @@
 #include "shell/SingleInstance.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
-#include <QProcess>
 #include <QRadioButton>
 #include <QTest>
-#include <QThread>
-#include <cstdio>
 
 using namespace qvr;
 using namespace qvr::test;
@@ -30,7 +26,6 @@ private slots:
     void commandLineFile_data();
     void commandLineFile();
     void secondInstanceEndsSilently();
-    void lockOfCrashedInstance();
     void instanceLockLeavesSettingsWritable();
     void unwritableLockDoesNotBlockStart();
 };
@@ -156,20 +151,6 @@ void TestStartup::secondInstanceEndsSilently()
     QVERIFY2(first.isHeld(), "the second instance took the first one's lock away");
 }
 
-// A lock left behind by a killed instance does not block the next start.
-void TestStartup::lockOfCrashedInstance()
-{
-    ShellFixture f;
-    QProcess other;
-    other.start(QCoreApplication::applicationFilePath(), {"--hold-lock", f.lockPath()});
-    QVERIFY(other.waitForStarted());
-    QVERIFY(other.waitForReadyRead(20000));
-    other.kill(); // SIGKILL: the lock file stays behind
-    QVERIFY(other.waitForFinished());
-    QVERIFY(QFileInfo::exists(f.lockPath()));
-    QVERIFY(f.start());
-}
-
 // The instance lock of a program started with its own settings file is held for the whole
 // run; settings must still be written (the language window writes at once).
 void TestStartup::instanceLockLeavesSettingsWritable()
@@ -191,22 +172,5 @@ void TestStartup::unwritableLockDoesNotBlockStart()
     QVERIFY(!lock.isHeld());
 }
 
-int main(int argc, char **argv)
-{
-    // Child mode for the lock test: hold the program's lock like a running instance.
-    if (argc == 3 && qstrcmp(argv[1], "--hold-lock") == 0) {
-        QCoreApplication app(argc, argv);
-        SingleInstance lock(QString::fromLocal8Bit(argv[2]));
-        if (!lock.acquire())
-            return 2;
-        std::puts("locked");
-        std::fflush(stdout);
-        QThread::sleep(60);
-        return 0;
-    }
-    QApplication app(argc, argv);
-    TestStartup test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestStartup)
 #include "tst_startup.moc"
