@@ -112,20 +112,12 @@ private slots:
                 QByteArray noise;
                 const int n = rng.bounded(40);
                 for (int i = 0; i < n; ++i) {
-                    switch (rng.bounded(4)) {
-                    case 0:
-                        noise += char(':');
-                        break;
-                    case 1:
-                        noise += char(rng.bounded(256));
-                        break;
-                    case 2:
-                        noise += QByteArray(":;0").left(rng.bounded(1, 4));
-                        break;
-                    default:
-                        noise += char(0x20 + rng.bounded(0x5F));
-                        break;
-                    }
+                    // Frame starts, any byte, a cut-off start, printable text.
+                    const int kind = rng.bounded(4);
+                    noise += kind == 0   ? QByteArray(":")
+                             : kind == 1 ? QByteArray(1, char(rng.bounded(256)))
+                             : kind == 2 ? QByteArray(":;0").left(rng.bounded(1, 4))
+                                         : QByteArray(1, char(0x20 + rng.bounded(0x5F)));
                 }
                 if (rng.bounded(2))
                     noise += '\n';

@@ -21,8 +21,7 @@ public:
         Buttons buttons = Buttons::Ok;
         bool systemModal = false;
         QString filter; // file dialogs only
-        QString suggestedName;
-        QString dir; // file dialogs only: the folder they start in
+        QString dir;    // file dialogs only: the folder they start in
     };
 
     QList<Call> calls;     // every question, in the order asked
@@ -33,8 +32,7 @@ public:
     Answer message(const QString &text, const QString &title, Icon icon, Buttons buttons,
                    bool systemModal = false) override
     {
-        calls.append(
-            {QStringLiteral("message"), text, title, icon, buttons, systemModal, {}, {}, {}});
+        calls.append({QStringLiteral("message"), text, title, icon, buttons, systemModal, {}, {}});
         if (!answers.isEmpty())
             return answers.takeFirst();
         return buttons == Buttons::Ok || buttons == Buttons::OkCancel ? Answer::Ok : Answer::No;
@@ -42,21 +40,14 @@ public:
     QString openFileName(const QString &title, const QString &dir, const QString &filter) override
     {
         calls.append(
-            {QStringLiteral("open"), {}, title, Icon::None, Buttons::Ok, false, filter, {}, dir});
+            {QStringLiteral("open"), {}, title, Icon::None, Buttons::Ok, false, filter, dir});
         return openNames.isEmpty() ? QString() : openNames.takeFirst();
     }
     QString saveFileName(const QString &title, const QString &dir, const QString &filter,
-                         const QString &suggestedName) override
+                         const QString &) override
     {
-        calls.append({QStringLiteral("save"),
-                      {},
-                      title,
-                      Icon::None,
-                      Buttons::Ok,
-                      false,
-                      filter,
-                      suggestedName,
-                      dir});
+        calls.append(
+            {QStringLiteral("save"), {}, title, Icon::None, Buttons::Ok, false, filter, dir});
         return saveNames.isEmpty() ? QString() : saveNames.takeFirst();
     }
 

@@ -155,10 +155,8 @@ class TestHistoryFile : public QObject
 private slots:
     void initTestCase();
 
-    void workFileNames_data();
-    void workFileNames();
-    void captions_data();
-    void captions();
+    void names_data();
+    void names();
 
     void openWorksOnACopyUntilSaved_data();
     void openWorksOnACopyUntilSaved();
@@ -189,52 +187,41 @@ void TestHistoryFile::initTestCase()
     qputenv("XDG_CACHE_HOME", QFile::encodeName(m_cache.path()));
 }
 
-void TestHistoryFile::workFileNames_data()
+// The names the program derives from a file's path: its working copy ("work": from the
+// file and the name to avoid) and the window caption ("caption": from the old caption).
+void TestHistoryFile::names_data()
 {
+    QTest::addColumn<bool>("work");
     QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("avoid");
-    QTest::addColumn<QString>("work");
-    const auto row = [](const char *name, QString file, QString avoid, QString work) {
-        QTest::newRow(name) << file << avoid << work;
-    };
-    row("his", "/data/x.his", "", "/data/x.tmp");
-    row("two-letter extension", "/x/report.ab", "", "/x/reporttmp");
-    row("dot only in directory", "/x.y/report", "", "/x.y/reptmp");
-    row("windows path", "D:\\data\\plant.his", "", "D:\\data\\plant.tmp");
-    row("user file ending in tmp", "/d/site.tmp", "", "/d/site.tmp.working");
-    row("user file Untitled.tmp", "/d/Untitled.tmp", "", "/d/Untitled.tmp.working");
-    row("twin is the user's other file", "/d/a.his", "/d/a.tmp", "/d/a.his.working");
-}
-
-void TestHistoryFile::workFileNames()
-{
-    QFETCH(QString, file);
-    QFETCH(QString, avoid);
-    QFETCH(QString, work);
-    QCOMPARE(HistoryFile::WorkFileFor(file, avoid), work);
-}
-
-void TestHistoryFile::captions_data()
-{
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("other");
     QTest::addColumn<QString>("expected");
-    const auto row = [](const char *name, QString caption, QString file, QString expected) {
-        QTest::newRow(name) << caption << file << expected;
+    const auto row = [](const char *name, bool work, QString file, QString other,
+                        QString expected) {
+        QTest::newRow(name) << work << file << other << expected;
     };
-    row("plain title", "QVR-HISTORY", "/data/new.his", "QVR-HISTORY   [new.his]");
-    row("replaces the shown file", "QVR-HISTORY   [plant.his]", "/d/new.his",
+    row("his", true, "/data/x.his", "", "/data/x.tmp");
+    row("two-letter extension", true, "/x/report.ab", "", "/x/reporttmp");
+    row("dot only in directory", true, "/x.y/report", "", "/x.y/reptmp");
+    row("windows path", true, "D:\\data\\plant.his", "", "D:\\data\\plant.tmp");
+    row("user file ending in tmp", true, "/d/site.tmp", "", "/d/site.tmp.working");
+    row("user file Untitled.tmp", true, "/d/Untitled.tmp", "", "/d/Untitled.tmp.working");
+    row("twin is the user's other file", true, "/d/a.his", "/d/a.tmp", "/d/a.his.working");
+    row("caption: plain title", false, "/data/new.his", "QVR-HISTORY", "QVR-HISTORY   [new.his]");
+    row("caption: replaces the shown file", false, "/d/new.his", "QVR-HISTORY   [plant.his]",
         "QVR-HISTORY   [new.his]");
-    row("windows path", "QVR-HISTORY   [a.his]", "D:\\new.his", "QVR-HISTORY   [new.his]");
-    row("bracket at the start", "[old.his]", "/d/n.his", "   [n.his]");
+    row("caption: windows path", false, "D:\\new.his", "QVR-HISTORY   [a.his]",
+        "QVR-HISTORY   [new.his]");
+    row("caption: bracket at the start", false, "/d/n.his", "[old.his]", "   [n.his]");
 }
 
-void TestHistoryFile::captions()
+void TestHistoryFile::names()
 {
-    QFETCH(QString, caption);
+    QFETCH(bool, work);
     QFETCH(QString, file);
+    QFETCH(QString, other);
     QFETCH(QString, expected);
-    QCOMPARE(HistoryFile::FileCaption(caption, file), expected);
+    QCOMPARE(work ? HistoryFile::WorkFileFor(file, other) : HistoryFile::FileCaption(other, file),
+             expected);
 }
 
 void TestHistoryFile::openWorksOnACopyUntilSaved_data()
