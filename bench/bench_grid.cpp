@@ -19,6 +19,8 @@
 #include "view/frm_Historiendaten.h"
 #include "view/frm_filter.h"
 
+#include "ProcessStats.h"
+
 #include <sqlite3.h>
 
 #include <QAbstractEventDispatcher>
@@ -56,32 +58,6 @@ public:
         return {};
     }
 };
-
-double cpuSeconds(clockid_t clock)
-{
-    timespec ts{};
-    clock_gettime(clock, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-long statusKiB(const char *key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toLong();
-    return 0;
-}
-
-// The peak resident size counts from here (Linux: writing 5 to clear_refs resets it).
-void resetPeak()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-}
 
 bool fillHistory(StoreState &store, int events)
 {
