@@ -228,9 +228,10 @@ void TestDecoders::linesAndAnalogue_data()
 {
     AnswerRows r(QStringLiteral("LCDRT"));
     const QString lines =
-        put(QStringLiteral("012"), "5=Brandmelder;26=Halle 3;47=Ost;68=Zusatz 1;89=Zusatz 2;"
-                                   "110=Zusatz 3            ");
-    const QString stored = QStringLiteral("Text1=Brandmelder|Text2=Halle 3|Text3=Ost|"
+        put(QStringLiteral("012"),
+            "5=Brandmelder;26=Halle 3, Tor Nord 12;47=Ost;68=Zusatz 1;89=Zusatz 2;"
+            "110=Zusatz 3            ");
+    const QString stored = QStringLiteral("Text1=Brandmelder|Text2=Halle 3, Tor Nord 12|Text3=Ost|"
                                           "Text4=Zusatz 1|Text5=Zusatz 2|Text6=Zusatz 3");
     r.use("ZL", lines, "text");
     r.add("lines", "", stored);
