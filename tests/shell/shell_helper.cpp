@@ -30,11 +30,6 @@ ModalHandler::ModalHandler(std::function<void(QWidget *)> handler) : m_handler(s
 
 ShellFixture::ShellFixture(const QString &ini)
 {
-    writeSettings(ini);
-}
-
-void ShellFixture::writeSettings(const QString &ini)
-{
     QFile f(path(QStringLiteral("settings.ini")));
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         qFatal("cannot write the settings file");
@@ -63,10 +58,7 @@ int ShellFixture::historyRows(const QString &file)
     if (!db)
         return -1;
     auto rs = db->openRecordset(QStringLiteral("Select * From HISTORY"));
-    const int n = rs ? rs->recordCount() : -1;
-    rs.reset();
-    db->close();
-    return n;
+    return rs ? rs->recordCount() : -1;
 }
 
 QByteArray ShellFixture::contents(const QString &file)

@@ -33,7 +33,6 @@ public:
     explicit ShellFixture(const QString &ini = QStringLiteral("[Sprache]\nSprache=1\n"));
     ~ShellFixture() { destroyWindow(); }
     // Writes the settings file anew: the installation directory, then `ini`.
-    void writeSettings(const QString &ini);
 
     QString dir() const { return m_dir.path(); }
     QString path(const QString &name) const { return m_dir.filePath(name); }
